@@ -1,0 +1,24 @@
+#include "app/run.hpp"
+
+#include "app/failure.hpp"
+#include "app/personne.hpp"
+#include "console/console.hpp"
+#include "questionnaire/questionnaire.hpp"
+
+namespace pagiste {
+
+int RunSequence() {
+  const auto handles = OpenConsole();
+  if (!handles) return kExitNoConsole;
+  Console console(*handles);
+  try {
+    Personne personne;
+    RunQuestionnaire(console, personne);
+  } catch (const Failure& failure) {
+    console.Restore();
+    FailureReport(failure, ProgramOffset(__builtin_return_address(0)));
+  }
+  return kExitCompleted;
+}
+
+}  // namespace pagiste

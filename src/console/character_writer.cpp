@@ -1,0 +1,158 @@
+#include "console/character_writer.hpp"
+
+#include <charconv>
+
+#include "console/cp850.hpp"
+
+namespace pagiste {
+namespace {
+
+constexpr std::uint8_t kBell = 7;
+constexpr std::uint8_t kBackspace = 8;
+constexpr std::uint8_t kLineFeed = 10;
+constexpr std::uint8_t kCarriageReturn = 13;
+
+void AppendNumber(std::string& out, int value) {
+  char digits[12];
+  const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
+  out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+CharacterWriter::CharacterWriter(WindowSize size, Attribute attribute)
+    : size_(size), attribute_(attribute) {}
+
+void CharacterWriter::TakeOverTerminal() {
+  // The terminal must never wrap by itself: this program decides where every
+  // character goes.
+  if (autowrap_off_sent_) return;
+  output_ += "\x1b[?7l";
+  autowrap_off_sent_ = true;
+}
+
+void CharacterWriter::ClearScreen() {
+  TakeOverTerminal();
+  SendAttribute();
+  output_ += "\x1b[2J";
+  cursor_ = {};
+  PlaceTerminalCursor(cursor_);
+}
+
+void CharacterWriter::SetCursorVisible(bool visible) {
+  if (terminal_cursor_visible_ == visible) return;
+  output_ += visible ? "\x1b[?25h" : "\x1b[?25l";
+  terminal_cursor_visible_ = visible;
+}
+
+void CharacterWriter::WriteText(std::string_view text) {
+  for (const char byte : text) Put(static_cast<std::uint8_t>(byte));
+  PlaceTerminalCursor(cursor_);
+}
+
+void CharacterWriter::Put(std::uint8_t code) {
+  switch (code) {
+    case kBell:
+      break;
+    case kBackspace:
+      if (cursor_.column > 1) --cursor_.column;
+      break;
+    case kLineFeed:
+      ++cursor_.row;
+      break;
+    case kCarriageReturn:
+      cursor_.column = 1;
+      break;
+    default:
+      TakeOverTerminal();
+      PlaceTerminalCursor(cursor_);
+      SendAttribute();
+      AppendUtf8(output_, Cp850Glyph(code));
+      // With autowrap off the terminal's cursor stops in the last column.
+      terminal_cursor_ = Position{std::min(cursor_.column + 1, size_.columns), cursor_.row};
+      ++cursor_.column;
+      break;
+  }
+  AdvanceAfterCharacter();
+}
+
+void CharacterWriter::AdvanceAfterCharacter() {
+  if (cursor_.column > size_.columns) {
+    cursor_.column = 1;
+    ++cursor_.row;
+  }
+  while (cursor_.row > size_.rows) {
+    ScrollUp();
+    --cursor_.row;
+  }
+}
+
+void CharacterWriter::ScrollUp() {
+  TakeOverTerminal();
+  const Position bottom_left{1, size_.rows};
+  if (!terminal_cursor_ || terminal_cursor_->row != size_.rows) PlaceTerminalCursor(bottom_left);
+  output_ += '\n';
+  // Terminals differ in the colour they give a scrolled-in row; paint it.
+  output_ += '\r';
+  terminal_cursor_ = bottom_left;
+  SendAttribute();
+  output_.append(static_cast<std::size_t>(size_.columns), ' ');
+  terminal_cursor_ = Position{size_.columns, size_.rows};
+}
+
+void CharacterWriter::StepBack() {
+  if (cursor_.column > 1) {
+    --cursor_.column;
+  } else if (cursor_.row > 1) {
+    cursor_ = Position{size_.columns, cursor_.row - 1};
+  }
+}
+
+void CharacterWriter::PlaceTerminalCursor(Position target) {
+  if (terminal_cursor_ == target) return;
+  if (terminal_cursor_ && terminal_cursor_->row == target.row &&
+      terminal_cursor_->column == target.column + 1) {
+    output_ += '\b';
+  } else if (terminal_cursor_ && target.column == 1 && terminal_cursor_->row == target.row) {
+    output_ += '\r';
+  } else if (terminal_cursor_ && target.column == 1 && terminal_cursor_->row + 1 == target.row) {
+    output_ += "\r\n";
+  } else {
+    output_ += "\x1b[";
+    if (target.row != 1 || target.column != 1) AppendNumber(output_, target.row);
+    if (target.column != 1) {
+      output_ += ';';
+      AppendNumber(output_, target.column);
+    }
+    output_ += 'H';
+  }
+  terminal_cursor_ = target;
+}
+
+void CharacterWriter::SendAttribute() {
+  if (terminal_attribute_ == attribute_) return;
+  output_ += "\x1b[";
+  if (!terminal_attribute_) {
+    // Whatever the terminal had before (bold, underline...) goes first.
+    output_ += "0;";
+    AppendNumber(output_, SgrForeground(attribute_));
+    output_ += ';';
+    AppendNumber(output_, SgrBackground(attribute_));
+  } else {
+    const bool foreground_changed = SgrForeground(*terminal_attribute_) != SgrForeground(attribute_);
+    const bool background_changed = SgrBackground(*terminal_attribute_) != SgrBackground(attribute_);
+    if (foreground_changed) AppendNumber(output_, SgrForeground(attribute_));
+    if (foreground_changed && background_changed) output_ += ';';
+    if (background_changed) AppendNumber(output_, SgrBackground(attribute_));
+  }
+  output_ += 'm';
+  terminal_attribute_ = attribute_;
+}
+
+std::string CharacterWriter::TakeOutput() {
+  std::string taken;
+  taken.swap(output_);
+  return taken;
+}
+
+}  // namespace pagiste

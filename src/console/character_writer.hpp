@@ -1,0 +1,84 @@
+// The character writer: the console's own model of the screen (cursor, wrap at
+// the right edge, scroll at the bottom, current colours) and the terminal bytes
+// that make a real terminal show the same. It performs no I/O: the bytes
+// gather in a buffer that the caller sends in one piece per statement.
+//
+// Sequences it emits (ECMA-48 / xterm):
+//   ESC [ r ; c H   cursor position          ESC [ 2 J   erase the screen
+//   ESC [ ... m     colours (SGR)            ESC [ ? 25 h / l   cursor shown / hidden
+//   ESC [ ? 7 l / h autowrap off / on        CR, LF, BS  short cursor moves
+// LF on the bottom row is the one way it scrolls the terminal.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "console/attribute.hpp"
+
+namespace pagiste {
+
+struct Position {
+  int column = 1;  // counted from 1
+  int row = 1;
+  friend bool operator==(const Position&, const Position&) = default;
+};
+
+struct WindowSize {
+  int columns = 80;
+  int rows = 25;
+};
+
+// Bytes that hand the terminal back in its usual state: colours, autowrap and
+// a visible cursor.
+inline constexpr std::string_view kTerminalRestore = "\x1b[0m\x1b[?7h\x1b[?25h";
+
+class CharacterWriter {
+ public:
+  CharacterWriter(WindowSize size, Attribute attribute);
+
+  void SetBackground(std::uint8_t color) { attribute_ = WithBackground(attribute_, color); }
+  void SetForeground(std::uint8_t color) { attribute_ = WithForeground(attribute_, color); }
+  void ClearScreen();
+  void ShowCursor() { SetCursorVisible(true); }
+  void HideCursor() { SetCursorVisible(false); }
+
+  // Each byte through the character table, then the visible cursor onto the cursor.
+  void WriteText(std::string_view text);
+
+  // The line editor's step back over the character before the cursor: unlike
+  // the backspace control it climbs onto the row above after a wrap.
+  void StepBack();
+  // The terminal's cursor onto this writer's cursor.
+  void PlaceCursor() { PlaceTerminalCursor(cursor_); }
+
+  // The bytes produced since the last call.
+  std::string TakeOutput();
+  [[nodiscard]] bool HasOutput() const { return !output_.empty(); }
+
+  [[nodiscard]] Position Cursor() const { return cursor_; }
+  [[nodiscard]] Attribute CurrentAttribute() const { return attribute_; }
+  [[nodiscard]] WindowSize Size() const { return size_; }
+
+ private:
+  void Put(std::uint8_t code);
+  void AdvanceAfterCharacter();
+  void ScrollUp();
+  void PlaceTerminalCursor(Position target);
+  void SendAttribute();
+  void SetCursorVisible(bool visible);
+  void TakeOverTerminal();
+
+  WindowSize size_;
+  Attribute attribute_;
+  Position cursor_;
+  std::string output_;
+  // What the terminal is known to have; empty while unknown.
+  std::optional<Position> terminal_cursor_;
+  std::optional<Attribute> terminal_attribute_;
+  std::optional<bool> terminal_cursor_visible_;
+  bool autowrap_off_sent_ = false;
+};
+
+}  // namespace pagiste

@@ -1,0 +1,50 @@
+// The console: the colour text screen the questionnaire draws on and the
+// keyboard it reads answers from. Every statement reaches the terminal as one
+// write; waiting for a key blocks without using the processor.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/failure_code.hpp"
+#include "console/character_writer.hpp"
+#include "console/key_decoder.hpp"
+#include "console/line_editor.hpp"
+#include "console/terminal.hpp"
+
+namespace pagiste {
+
+// Takes over the terminal, or says on standard error why it cannot.
+std::optional<ConsoleHandles> OpenConsole();
+
+class Console {
+ public:
+  explicit Console(const ConsoleHandles& handles);
+
+  void SetBackground(std::uint8_t color) { writer_.SetBackground(color); }
+  void SetForeground(std::uint8_t color) { writer_.SetForeground(color); }
+  void ClearScreen() { writer_.ClearScreen(); }
+  void ShowCursor() { writer_.ShowCursor(); }
+  void HideCursor() { writer_.HideCursor(); }
+
+  void WriteText(std::string_view text);
+  void WriteLineEnd();
+  // One edited answer; kReadPastEndOfFile when input ends before Enter.
+  [[nodiscard]] FailureCode ReadLine(std::string& line);
+
+  // Hands the terminal back as it was found (done anyway at destruction).
+  void Restore();
+
+ private:
+  void Flush();
+  std::optional<Key> NextKey();
+
+  TerminalDevice device_;
+  CharacterWriter writer_;
+  KeyDecoder decoder_;
+  LineEditor editor_;
+};
+
+}  // namespace pagiste

@@ -1,0 +1,55 @@
+// The thin layer between the console and the terminal device: file
+// descriptors, terminal modes, signals, and the blocking reads and writes.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "console/character_writer.hpp"
+
+namespace pagiste {
+
+// Where the console draws and reads, as found at start-up.
+struct ConsoleHandles {
+  int output_fd = -1;
+  bool owns_output_fd = false;  // the terminal device opened because standard output is not one
+  int input_fd = 0;
+  bool input_is_terminal = false;
+  WindowSize size;
+};
+
+// Finds the terminal; on failure writes the reason to standard error and
+// gives nothing.
+std::optional<ConsoleHandles> FindConsole();
+
+class TerminalDevice {
+ public:
+  // Puts the terminal in the modes the console needs; the destructor, a
+  // failure report and the usual ending signals put it back.
+  explicit TerminalDevice(const ConsoleHandles& handles);
+  ~TerminalDevice();
+  TerminalDevice(const TerminalDevice&) = delete;
+  TerminalDevice& operator=(const TerminalDevice&) = delete;
+  TerminalDevice(TerminalDevice&&) = delete;
+  TerminalDevice& operator=(TerminalDevice&&) = delete;
+
+  [[nodiscard]] WindowSize Size() const { return handles_.size; }
+  [[nodiscard]] bool InputIsTerminal() const { return handles_.input_is_terminal; }
+
+  // All of it in one write() when the terminal takes it at once.
+  void Send(std::string_view bytes) const;
+
+  enum class ReadResult : std::uint8_t { kBytes, kTimeout, kEnd };
+  // Blocks until bytes arrive, the timeout (if any) passes, or input ends.
+  ReadResult Read(std::string& bytes, std::optional<std::chrono::milliseconds> timeout) const;
+
+  // Modes, colours, autowrap and cursor back as they were; safe to repeat.
+  void Restore();
+
+ private:
+  ConsoleHandles handles_;
+};
+
+}  // namespace pagiste

@@ -1,0 +1,13 @@
+// The three screens and the eleven questions.
+#pragma once
+
+#include "app/personne.hpp"
+#include "console/console.hpp"
+
+namespace pagiste {
+
+// Draws the screens, fills every field of personne, and returns once Enter
+// was pressed on the closing screen.
+void RunQuestionnaire(Console& console, Personne& personne);
+
+}  // namespace pagiste

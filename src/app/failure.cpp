@@ -57,9 +57,13 @@ std::uintptr_t ProgramOffset(const void* address) {
          reinterpret_cast<std::uintptr_t>(&__executable_start[0]);
 }
 
+// A return address minus one lies inside the call instruction, so that
+// addr2line names the calling statement rather than the one after it.
+std::uintptr_t CallSite(const void* return_address) { return ProgramOffset(return_address) - 1; }
+
 void CheckIo(FailureCode code) {
   if (code == kNoFailure) return;
-  throw Failure{code, ProgramOffset(__builtin_return_address(0))};
+  throw Failure{code, CallSite(__builtin_return_address(0))};
 }
 
 std::string FailureMessage(FailureCode code) {

@@ -26,7 +26,9 @@ std::string FailureReportText(const Failure& failure, std::uintptr_t caller);
 // Writes the report to standard output and ends the process with status 217.
 [[noreturn]] void FailureReport(const Failure& failure, std::uintptr_t caller);
 
-// A code address as the report gives it: relative to the program's load address.
+// A code address relative to the program's load address.
 std::uintptr_t ProgramOffset(const void* address);
+// The call that returns to return_address, as the report gives it.
+std::uintptr_t CallSite(const void* return_address);
 
 }  // namespace pagiste

@@ -16,7 +16,7 @@ int RunSequence() {
     RunQuestionnaire(console, personne);
   } catch (const Failure& failure) {
     console.Restore();
-    FailureReport(failure, ProgramOffset(__builtin_return_address(0)));
+    FailureReport(failure, CallSite(__builtin_return_address(0)));
   }
   return kExitCompleted;
 }

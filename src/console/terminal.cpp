@@ -55,7 +55,10 @@ void RestoreTerminal() {
       ::write(g_restore.draw_fd, kTerminalRestore.data(), kTerminalRestore.size());
 }
 
-void RestoreAndRaise(int signal_number) {
+void RestoreAndRaise(int signal_number, siginfo_t* info, void* /*context*/) {
+  // The kernel's hang-up when the terminal goes away is no request to stop:
+  // the next read fails, and the run ends through the failure report.
+  if (signal_number == SIGHUP && info != nullptr && info->si_code == SI_KERNEL) return;
   RestoreTerminal();
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);  // delivered, with its usual ending, once this handler returns
@@ -63,7 +66,8 @@ void RestoreAndRaise(int signal_number) {
 
 void InstallSignalHandlers() {
   struct sigaction action {};
-  action.sa_handler = RestoreAndRaise;
+  action.sa_sigaction = RestoreAndRaise;
+  action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
   for (const int signal_number : kEndingSignals) sigaddset(&action.sa_mask, signal_number);
   for (const int signal_number : kEndingSignals) ::sigaction(signal_number, &action, nullptr);

@@ -1,0 +1,164 @@
+#include "support/program_run.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <stdexcept>
+#include <thread>
+
+#include "console/cp850.hpp"
+
+namespace pagiste::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) throw std::runtime_error("write to the program failed");
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+[[noreturn]] void StartChild(const RunOptions& options, int stdin_read, int stdout_write) {
+  if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0) {
+    ::_exit(120);
+  }
+  if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
+  if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
+  ::execl(PAGISTE_PROGRAM, "pagiste", static_cast<char*>(nullptr));
+  ::_exit(121);
+}
+
+}  // namespace
+
+std::string Utf8FromCp850(std::string_view cp850) {
+  std::string text;
+  for (const char byte : cp850) AppendUtf8(text, Cp850Glyph(static_cast<std::uint8_t>(byte)));
+  return text;
+}
+
+ProgramRun::ProgramRun(const RunOptions& options)
+    : screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)) {
+  std::array<int, 2> in_pipe{-1, -1};
+  std::array<int, 2> out_pipe{-1, -1};
+  if (options.stdin_from_pipe && ::pipe2(in_pipe.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (options.stdout_to_pipe && ::pipe2(out_pipe.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  winsize size{};
+  size.ws_row = static_cast<unsigned short>(options.rows);
+  size.ws_col = static_cast<unsigned short>(options.columns);
+  pid_ = ::forkpty(&master_fd_, nullptr, nullptr, &size);
+  if (pid_ < 0) throw std::runtime_error("forkpty");
+  if (pid_ == 0) StartChild(options, in_pipe[0], out_pipe[1]);
+  if (in_pipe[0] >= 0) ::close(in_pipe[0]);
+  if (out_pipe[1] >= 0) ::close(out_pipe[1]);
+  stdin_pipe_ = in_pipe[1];
+  stdout_pipe_ = out_pipe[0];
+  ::fcntl(master_fd_, F_SETFL, ::fcntl(master_fd_, F_GETFL) | O_NONBLOCK);
+}
+
+ProgramRun::~ProgramRun() {
+  if (status_ < 0 && pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  for (const int fd : {master_fd_, stdin_pipe_, stdout_pipe_}) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+void ProgramRun::Type(std::string_view keys) const { WriteAll(master_fd_, keys); }
+
+void ProgramRun::Pipe(std::string_view bytes) { WriteAll(stdin_pipe_, bytes); }
+
+void ProgramRun::ClosePipe() {
+  ::close(stdin_pipe_);
+  stdin_pipe_ = -1;
+}
+
+bool ProgramRun::Pump(std::chrono::milliseconds wait) {
+  if (master_fd_ < 0) {
+    std::this_thread::sleep_for(wait);
+    return false;
+  }
+  pollfd readable{master_fd_, POLLIN, 0};
+  if (::poll(&readable, 1, static_cast<int>(wait.count())) <= 0) return false;
+  std::array<char, 8192> buffer{};
+  const ssize_t count = ::read(master_fd_, buffer.data(), buffer.size());
+  if (count <= 0) return false;
+  const std::string_view bytes(buffer.data(), static_cast<std::size_t>(count));
+  output_ += bytes;
+  screen_->Feed(bytes);
+  return true;
+}
+
+bool ProgramRun::WaitFor(const std::function<bool(const VirtualTerminal&)>& condition,
+                         std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (!condition(*screen_)) {
+    if (Clock::now() >= deadline) return false;
+    Pump(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+bool ProgramRun::WaitForCursor(int column, int row) {
+  return WaitFor([&](const VirtualTerminal& screen) {
+    return screen.CursorColumn() == column && screen.CursorRow() == row;
+  });
+}
+
+bool ProgramRun::WaitForText(int row, std::string_view text) {
+  return WaitFor([&](const VirtualTerminal& screen) { return screen.Row(row) == text; });
+}
+
+void ProgramRun::DrainStdout() {
+  if (stdout_pipe_ < 0) return;
+  std::array<char, 4096> buffer{};
+  for (;;) {
+    const ssize_t count = ::read(stdout_pipe_, buffer.data(), buffer.size());
+    if (count <= 0) break;
+    stdout_text_.append(buffer.data(), static_cast<std::size_t>(count));
+  }
+}
+
+int ProgramRun::Finish(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  int status = 0;
+  while (::waitpid(pid_, &status, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+      throw std::runtime_error("the program did not end in time");
+    }
+    Pump(std::chrono::milliseconds(10));
+  }
+  while (Pump(std::chrono::milliseconds(0))) {
+  }
+  DrainStdout();
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return status_;
+}
+
+void ProgramRun::Signal(int signal_number) const { ::kill(pid_, signal_number); }
+
+void ProgramRun::HangUp() {
+  ::close(master_fd_);
+  master_fd_ = -1;
+}
+
+termios ProgramRun::TerminalModes() const {
+  termios modes{};
+  ::tcgetattr(master_fd_, &modes);
+  return modes;
+}
+
+}  // namespace pagiste::testing

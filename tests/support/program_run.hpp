@@ -1,0 +1,90 @@
+// Runs the real program on a pseudo-terminal and shows its screen through a
+// terminal emulator.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "support/virtual_terminal.hpp"
+
+namespace pagiste::testing {
+
+struct RunOptions {
+  int rows = 25;
+  int columns = 80;
+  bool stdin_from_pipe = false;   // answers come through a pipe, not the keyboard
+  bool stdout_to_pipe = false;    // the report is captured; screens go to /dev/tty
+  std::string working_directory;  // empty: the test's own
+};
+
+inline RunOptions Window(int columns, int rows) {
+  RunOptions options;
+  options.columns = columns;
+  options.rows = rows;
+  return options;
+}
+
+inline RunOptions Piped(bool stdin_from_pipe, bool stdout_to_pipe) {
+  RunOptions options;
+  options.stdin_from_pipe = stdin_from_pipe;
+  options.stdout_to_pipe = stdout_to_pipe;
+  return options;
+}
+
+class ProgramRun {
+ public:
+  explicit ProgramRun(const RunOptions& options);
+  ~ProgramRun();
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+  ProgramRun(ProgramRun&&) = delete;
+  ProgramRun& operator=(ProgramRun&&) = delete;
+
+  // Bytes as the keyboard sends them.
+  void Type(std::string_view keys) const;
+  // Bytes into the standard input pipe; Close ends that input.
+  void Pipe(std::string_view bytes);
+  void ClosePipe();
+
+  // Reads the program's output until the screen satisfies the condition.
+  bool WaitFor(const std::function<bool(const VirtualTerminal&)>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  bool WaitForCursor(int column, int row);
+  bool WaitForText(int row, std::string_view text);
+
+  // Waits for the end; gives the exit status, or 128 + the signal.
+  int Finish(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  void Signal(int signal_number) const;
+  // The terminal goes away, as when its window is closed.
+  void HangUp();
+
+  [[nodiscard]] const VirtualTerminal& Screen() const { return *screen_; }
+  [[nodiscard]] const std::string& Output() const { return output_; }       // all bytes drawn
+  [[nodiscard]] const std::string& Stdout() const { return stdout_text_; }  // with stdout_to_pipe
+  [[nodiscard]] termios TerminalModes() const;
+  [[nodiscard]] pid_t Pid() const { return pid_; }
+
+ private:
+  bool Pump(std::chrono::milliseconds wait);
+  void DrainStdout();
+
+  std::unique_ptr<VirtualTerminal> screen_;
+  int master_fd_ = -1;
+  int stdin_pipe_ = -1;
+  int stdout_pipe_ = -1;
+  pid_t pid_ = -1;
+  int status_ = -1;
+  std::string output_;
+  std::string stdout_text_;
+};
+
+// The program's texts as the terminal shows them.
+std::string Utf8FromCp850(std::string_view cp850);
+
+}  // namespace pagiste::testing

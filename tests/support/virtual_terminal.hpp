@@ -1,0 +1,54 @@
+// A real terminal emulator (libvterm) that tests feed with the program's
+// output and then read cell by cell, as a user would see the screen.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct VTerm;
+struct VTermScreen;
+
+namespace pagiste::testing {
+
+struct CellLook {
+  std::u32string text;
+  int foreground;  // PC colour index 0-15, or -1 for the terminal's default
+  int background;
+};
+
+class VirtualTerminal {
+ public:
+  VirtualTerminal(int rows, int columns);
+  ~VirtualTerminal();
+  VirtualTerminal(const VirtualTerminal&) = delete;
+  VirtualTerminal& operator=(const VirtualTerminal&) = delete;
+  VirtualTerminal(VirtualTerminal&&) = delete;
+  VirtualTerminal& operator=(VirtualTerminal&&) = delete;
+
+  void Feed(std::string_view bytes);
+
+  [[nodiscard]] int Rows() const { return rows_; }
+  [[nodiscard]] int Columns() const { return columns_; }
+  // The row's text as UTF-8, trailing blanks removed; rows counted from 1.
+  [[nodiscard]] std::string Row(int row) const;
+  // One letter per cell for its colours: W white on blue, Y yellow on blue,
+  // R white on red, . the terminal's default colours, ? anything else.
+  [[nodiscard]] std::string Colours(int row) const;
+  [[nodiscard]] CellLook Cell(int column, int row) const;
+  // 1-based, like the program's own cursor.
+  [[nodiscard]] int CursorColumn() const;
+  [[nodiscard]] int CursorRow() const;
+  [[nodiscard]] bool CursorVisible() const { return cursor_visible_; }
+  // The whole screen as text rows, for failure messages.
+  [[nodiscard]] std::string Dump() const;
+
+ private:
+
+  int rows_;
+  int columns_;
+  VTerm* vterm_;
+  VTermScreen* screen_;
+  bool cursor_visible_ = true;
+};
+
+}  // namespace pagiste::testing

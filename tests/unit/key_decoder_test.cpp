@@ -1,0 +1,160 @@
+#include "console/key_decoder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace pagiste {
+
+void PrintTo(const Key& key, std::ostream* out) {
+  static const char* const kNames[] = {"char", "Home", "Left", "Right", "End"};
+  *out << kNames[static_cast<int>(key.kind)];
+  if (key.kind == Key::Kind::kCharacter) *out << ' ' << int{key.code};
+}
+
+namespace {
+
+using Kind = Key::Kind;
+
+Key Char(std::uint8_t code) { return Key{Kind::kCharacter, code}; }
+const Key kHome{Kind::kHome, 0};
+const Key kEnd{Kind::kEnd, 0};
+const Key kLeft{Kind::kLeft, 0};
+const Key kRight{Kind::kRight, 0};
+
+std::vector<Key> Drain(KeyDecoder& decoder) {
+  std::vector<Key> keys;
+  while (decoder.HasKey()) keys.push_back(decoder.TakeKey());
+  return keys;
+}
+
+std::vector<Key> DecodeWhole(const std::string& bytes, bool fold_crlf = false) {
+  KeyDecoder decoder(fold_crlf);
+  decoder.Feed(bytes);
+  decoder.Expire();
+  return Drain(decoder);
+}
+
+std::vector<Key> DecodeByteByByte(const std::string& bytes) {
+  KeyDecoder decoder;
+  std::vector<Key> keys;
+  for (const char byte : bytes) {
+    decoder.Feed(static_cast<std::uint8_t>(byte));
+    for (const Key& key : Drain(decoder)) keys.push_back(key);
+  }
+  decoder.Expire();
+  for (const Key& key : Drain(decoder)) keys.push_back(key);
+  return keys;
+}
+
+struct Case {
+  const char* what;
+  std::string bytes;
+  std::vector<Key> keys;
+};
+
+// Each case is followed by "z" so that nothing of a sequence leaks into the
+// next key, whole or split into single bytes.
+TEST(KeyDecoder, TerminalDialects) {
+  const std::vector<Case> cases = {
+      {"plain letters", "ab", {Char('a'), Char('b')}},
+      {"Enter", "\r", {Char(13)}},
+      {"Ctrl+J", "\n", {Char(10)}},
+      {"Backspace as DEL", "\x7f", {Char(8)}},
+      {"Backspace as BS", "\b", {Char(8)}},
+      {"Ctrl+C, Ctrl+S, Ctrl+Y, Ctrl+Z", "\x03\x13\x19\x1a", {Char(3), Char(19), Char(25), Char(26)}},
+      {"Ctrl+Space sends NUL, no character", std::string(1, '\0'), {}},
+      {"Home", "\x1b[H", {kHome}},
+      {"Home, vt", "\x1b[1~", {kHome}},
+      {"Home, rxvt", "\x1b[7~", {kHome}},
+      {"Home, application mode", "\x1bOH", {kHome}},
+      {"End", "\x1b[F", {kEnd}},
+      {"End, vt", "\x1b[4~", {kEnd}},
+      {"End, rxvt", "\x1b[8~", {kEnd}},
+      {"End, application mode", "\x1bOF", {kEnd}},
+      {"Left and Right", "\x1b[D\x1b[C", {kLeft, kRight}},
+      {"Left and Right, application mode", "\x1bOD\x1bOC", {kLeft, kRight}},
+      {"keypad Enter", "\x1bOM", {Char(13)}},
+      {"Shift+Left acts as Left", "\x1b[1;2D", {kLeft}},
+      {"Shift+Home acts as Home", "\x1b[1;2H", {kHome}},
+      {"Shift+End, vt", "\x1b[4;2~", {kEnd}},
+      {"Ctrl+Left does nothing", "\x1b[1;5D", {}},
+      {"Alt+Right does nothing", "\x1b[1;3C", {}},
+      {"Ctrl+Shift+Home does nothing", "\x1b[1;6H", {}},
+      {"Up, Down", "\x1b[A\x1b[B\x1bOA", {}},
+      {"Page Up, Page Down, Insert, Delete", "\x1b[5~\x1b[6~\x1b[2~\x1b[3~", {}},
+      {"F1-F4", "\x1bOP\x1bOQ\x1bOR\x1bOS", {}},
+      {"F5, F12 with Ctrl", "\x1b[15~\x1b[24;5~", {}},
+      {"Linux console F1-F5", "\x1b[[A\x1b[[E", {}},
+      {"a CSI-u key", "\x1b[97;5u", {}},
+      {"a private sequence", "\x1b[?1;2c\x1b[>0;1H", {}},
+      {"Alt+letter", "\x1b" "a", {}},
+      {"Alt+é", "\x1b\xc3\xa9", {}},
+      {"accented letters", "\xc3\xa9\xc3\xa0\xc3\xa8\xc3\x89", {Char(0x82), Char(0x85), Char(0x8A), Char(0x90)}},
+      {"box drawing", "\xe2\x95\x94", {Char(0xC9)}},
+      {"euro sign, emoji and CJK are refused", "\xe2\x82\xac\xf0\x9f\x98\x80\xe6\xbc\xa2", {}},
+      {"a stray continuation byte", "\x80", {}},
+      {"a cut-short character", "\xc3" "a", {Char('a')}},
+      {"an over-long slash", "\xc0\xaf\xe0\x80\xaf", {}},
+      {"an over-long é", "\xe0\x83\xa9", {}},
+      {"a lead byte that cannot start", "\xf8\x88\x80\x80\x80", {}},
+      {"a control code cuts a sequence short", "\x1b[1\r", {Char(13)}},
+      {"Esc Esc: the first is a key", "\x1b\x1b[D", {Char(27), kLeft}},
+  };
+  for (const Case& c : cases) {
+    std::vector<Key> expected = c.keys;
+    expected.push_back(Char('z'));
+    EXPECT_EQ(DecodeWhole(c.bytes + "z"), expected) << c.what;
+    EXPECT_EQ(DecodeByteByByte(c.bytes + "z"), expected) << c.what << ", byte by byte";
+  }
+}
+
+TEST(KeyDecoder, ALoneEscIsEscOnlyOnceTheDelayPassed) {
+  KeyDecoder decoder;
+  decoder.Feed(0x1B);
+  EXPECT_FALSE(decoder.HasKey());
+  EXPECT_TRUE(decoder.AwaitsMore());
+  decoder.Expire();
+  EXPECT_EQ(Drain(decoder), std::vector<Key>{Char(27)});
+  EXPECT_FALSE(decoder.AwaitsMore());
+}
+
+TEST(KeyDecoder, ASequenceSplitAcrossReadsIsNotCutByTheDelay) {
+  KeyDecoder decoder;
+  decoder.Feed(std::string("\x1b["));
+  EXPECT_FALSE(decoder.AwaitsMore());  // inside a sequence: wait for the rest, however late
+  decoder.Expire();
+  EXPECT_FALSE(decoder.HasKey());
+  decoder.Feed(std::string("1;2"));
+  decoder.Expire();
+  decoder.Feed(std::string("D"));
+  EXPECT_EQ(Drain(decoder), std::vector<Key>{kLeft});
+}
+
+TEST(KeyDecoder, ABurstDeliversEveryKeyOnceInOrder) {
+  std::string burst;
+  std::vector<Key> expected;
+  for (int i = 0; i < 300; ++i) {
+    burst += static_cast<char>('a' + i % 26);
+    expected.push_back(Char(static_cast<std::uint8_t>('a' + i % 26)));
+    if (i % 7 == 0) {
+      burst += "\x1b[D\xc3\xa9";
+      expected.push_back(kLeft);
+      expected.push_back(Char(0x82));
+    }
+  }
+  EXPECT_EQ(DecodeWhole(burst), expected);
+}
+
+TEST(KeyDecoder, PipedInputEndsALineAtLfCrOrCrLf) {
+  const std::vector<Key> three_lines = {Char('a'), Char(13), Char('b'), Char(10), Char('c'), Char(13)};
+  EXPECT_EQ(DecodeWhole("a\r\nb\nc\r", true), three_lines);
+  EXPECT_EQ(DecodeWhole("\r\n\r\n", true), (std::vector<Key>{Char(13), Char(13)}));
+  EXPECT_EQ(DecodeWhole("\n\n", true), (std::vector<Key>{Char(10), Char(10)}));
+  // From a keyboard Enter and Ctrl+J are two keys.
+  EXPECT_EQ(DecodeWhole("\r\n", false), (std::vector<Key>{Char(13), Char(10)}));
+}
+
+}  // namespace
+}  // namespace pagiste

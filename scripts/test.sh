@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and runs every test: once with g++, once with clang++ under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --tests
+for preset in test sanitize; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done

@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
   std::vector<double> times;
   for (int run = 0; run < runs; ++run) times.push_back(TimeOneStart(argv[1], screen_bytes));
   std::sort(times.begin(), times.end());
-  const double mean = std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size());
-  std::printf("%-40s median %7.1f us   mean %7.1f us   (%d runs)\n", argv[1], times[times.size() / 2],
-              mean, runs);
+  const double mean =
+      std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size());
+  std::printf("%-40s median %7.1f us   mean %7.1f us   (%d runs)\n", argv[1],
+              times[times.size() / 2], mean, runs);
   return 0;
 }

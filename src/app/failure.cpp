@@ -46,7 +46,8 @@ constexpr std::array<std::pair<FailureCode, std::string_view>, 24> kMessages = {
 
 std::string Hex8(std::uintptr_t value) {
   std::array<char, 17> digits{};
-  std::snprintf(digits.data(), digits.size(), "%08lX", static_cast<unsigned long>(value & 0xFFFFFFFFU));
+  std::snprintf(digits.data(), digits.size(), "%08lX",
+                static_cast<unsigned long>(value & 0xFFFFFFFFU));
   return digits.data();
 }
 
@@ -59,7 +60,9 @@ std::uintptr_t ProgramOffset(const void* address) {
 
 // A return address minus one lies inside the call instruction, so that
 // addr2line names the calling statement rather than the one after it.
-std::uintptr_t CallSite(const void* return_address) { return ProgramOffset(return_address) - 1; }
+std::uintptr_t CallSite(const void* return_address) {
+  return ProgramOffset(return_address) - 1;
+}
 
 void CheckIo(FailureCode code) {
   if (code == kNoFailure) return;

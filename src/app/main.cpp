@@ -5,4 +5,6 @@
 
 // exit() rather than return keeps the call a real call, so the failure report
 // can name this place as the run's caller.
-int main() { std::exit(pagiste::RunSequence()); }
+int main() {
+  std::exit(pagiste::RunSequence());
+}

@@ -1,5 +1,6 @@
 #include "console/character_writer.hpp"
 
+#include <array>
 #include <charconv>
 
 #include "console/cp850.hpp"
@@ -13,9 +14,9 @@ constexpr std::uint8_t kLineFeed = 10;
 constexpr std::uint8_t kCarriageReturn = 13;
 
 void AppendNumber(std::string& out, int value) {
-  char digits[12];
-  const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
-  out.append(digits, result.ptr);
+  std::array<char, 12> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  out.append(digits.data(), result.ptr);
 }
 
 }  // namespace
@@ -139,8 +140,10 @@ void CharacterWriter::SendAttribute() {
     output_ += ';';
     AppendNumber(output_, SgrBackground(attribute_));
   } else {
-    const bool foreground_changed = SgrForeground(*terminal_attribute_) != SgrForeground(attribute_);
-    const bool background_changed = SgrBackground(*terminal_attribute_) != SgrBackground(attribute_);
+    const bool foreground_changed =
+        SgrForeground(*terminal_attribute_) != SgrForeground(attribute_);
+    const bool background_changed =
+        SgrBackground(*terminal_attribute_) != SgrBackground(attribute_);
     if (foreground_changed) AppendNumber(output_, SgrForeground(attribute_));
     if (foreground_changed && background_changed) output_ += ';';
     if (background_changed) AppendNumber(output_, SgrBackground(attribute_));

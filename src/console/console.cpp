@@ -10,7 +10,9 @@ constexpr Attribute kStartAttribute = 0x07;
 
 }  // namespace
 
-std::optional<ConsoleHandles> OpenConsole() { return FindConsole(); }
+std::optional<ConsoleHandles> OpenConsole() {
+  return FindConsole();
+}
 
 Console::Console(const ConsoleHandles& handles)
     : device_(handles),
@@ -23,7 +25,9 @@ void Console::WriteText(std::string_view text) {
   Flush();
 }
 
-void Console::WriteLineEnd() { WriteText("\r\n"); }
+void Console::WriteLineEnd() {
+  WriteText("\r\n");
+}
 
 void Console::Flush() {
   if (writer_.HasOutput()) device_.Send(writer_.TakeOutput());

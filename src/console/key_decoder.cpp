@@ -1,5 +1,6 @@
 #include "console/key_decoder.hpp"
 
+#include <array>
 #include <charconv>
 
 #include "console/cp850.hpp"
@@ -13,11 +14,15 @@ constexpr std::uint8_t kLineFeed = 10;
 constexpr std::uint8_t kBackspace = 8;
 constexpr std::uint8_t kDelete = 127;
 
-bool IsFinalByte(std::uint8_t byte) { return byte >= 0x40 && byte <= 0x7E; }
+bool IsFinalByte(std::uint8_t byte) {
+  return byte >= 0x40 && byte <= 0x7E;
+}
 
 // The xterm modifier parameter (1 + Shift 1 + Alt 2 + Ctrl 4 + Meta 8):
 // Shift alone keeps the key, anything else makes it a key that does nothing.
-bool PlainOrShift(int modifier) { return modifier <= 2; }
+bool PlainOrShift(int modifier) {
+  return modifier <= 2;
+}
 
 struct Parameters {
   int first = 1;
@@ -30,13 +35,15 @@ Parameters ParseParameters(const std::string& text) {
   if (!text.empty() && (text[0] < '0' || text[0] > ';')) parsed.private_marker = true;
   const char* cursor = text.data();
   const char* end = text.data() + text.size();
-  int* targets[] = {&parsed.first, &parsed.modifier};
+  const std::array<int*, 2> targets = {&parsed.first, &parsed.modifier};
   for (int* target : targets) {
     if (cursor >= end) break;
     const auto result = std::from_chars(cursor, end, *target);
     cursor = result.ptr;
-    if (cursor < end && *cursor == ';') ++cursor;
-    else break;
+    if (cursor < end && *cursor == ';')
+      ++cursor;
+    else
+      break;
   }
   return parsed;
 }

@@ -161,9 +161,15 @@ TerminalDevice::~TerminalDevice() {
   if (handles_.owns_output_fd) ::close(handles_.output_fd);
 }
 
-void TerminalDevice::Restore() { RestoreTerminal(); }
+// One terminal per process: what is put back is kept where signals reach it.
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static)
+void TerminalDevice::Restore() {
+  RestoreTerminal();
+}
 
-void TerminalDevice::Send(std::string_view bytes) const { WriteAll(handles_.output_fd, bytes); }
+void TerminalDevice::Send(std::string_view bytes) const {
+  WriteAll(handles_.output_fd, bytes);
+}
 
 TerminalDevice::ReadResult TerminalDevice::Read(
     std::string& bytes, std::optional<std::chrono::milliseconds> timeout) const {

@@ -13,7 +13,7 @@ namespace {
 
 struct Question {
   std::initializer_list<std::string_view> prompt_lines;
-  std::string Personne::*field;
+  std::string Personne::*field = nullptr;
 };
 
 void WriteLine(Console& console, std::string_view text) {
@@ -79,7 +79,8 @@ void AskScreenTwo(Console& console, Personne& personne) {
     AskQuestion(console, personne, question);
   }
   // The last answer is followed by the closing screen straight away.
-  AskWithoutLineEnd(console, personne, Question{{texts::kSkin, texts::kSkinWarning}, &Personne::Skin});
+  AskWithoutLineEnd(console, personne,
+                    Question{{texts::kSkin, texts::kSkinWarning}, &Personne::Skin});
 }
 
 void ShowClosingScreen(Console& console) {

@@ -1,13 +1,12 @@
 // How the program ends: statuses, messages, the failure report, and the
 // terminal handed back as it was found.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
@@ -46,7 +45,8 @@ void ExpectModesAsFound(const termios& modes) {
 void ExpectTerminalHandedBack(ProgramRun& run, const VirtualTerminal& screen) {
   ExpectModesAsFound(run.TerminalModes());
   EXPECT_TRUE(screen.CursorVisible());
-  VirtualTerminal& after = const_cast<VirtualTerminal&>(screen);  // the test writes on it like a shell would
+  VirtualTerminal& after =
+      const_cast<VirtualTerminal&>(screen);  // the test writes on it like a shell would
   after.Feed("\x1b[1;1H" + std::string(81, 'w'));
   EXPECT_EQ(after.CursorRow(), 2) << "autowrap still off";
   EXPECT_EQ(after.Cell(1, 1).foreground, -1) << "colours not reset";
@@ -58,7 +58,9 @@ void AnswerEverything(ProgramRun& run) {
     ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) { return s.CursorColumn() == 2; }));
     const int row_before = run.Screen().CursorRow();
     run.Type("x\r");
-    ASSERT_TRUE(run.WaitFor([&](const VirtualTerminal& s) { return s.CursorRow() != row_before || !s.CursorVisible(); }));
+    ASSERT_TRUE(run.WaitFor([&](const VirtualTerminal& s) {
+      return s.CursorRow() != row_before || !s.CursorVisible();
+    }));
   }
 }
 
@@ -98,7 +100,8 @@ TEST(Ending, ACompletedRunEndsWithStatusZeroAndHandsTheTerminalBack) {
   ASSERT_TRUE(run.WaitForCursor(1, 7));
   run.Type("\r");
   EXPECT_EQ(run.Finish(), 0);
-  EXPECT_EQ(run.Screen().Row(4).substr(0, 24), " Toutes les informations");  // the closing screen stays
+  EXPECT_EQ(run.Screen().Row(4).substr(0, 24),
+            " Toutes les informations");  // the closing screen stays
   ExpectTerminalHandedBack(run, run.Screen());
 }
 
@@ -178,7 +181,8 @@ TEST(Ending, InputThatEndsBeforeTheLastAnswerEndsInTheFailureReport) {
   if (SourceLineOf(report.location).find("??") == std::string::npos) {
     EXPECT_NE(SourceLineOf(report.location).find("questionnaire.cpp:"), std::string::npos)
         << SourceLineOf(report.location);
-    EXPECT_NE(SourceLineOf(report.caller).find("main.cpp:"), std::string::npos) << SourceLineOf(report.caller);
+    EXPECT_NE(SourceLineOf(report.caller).find("main.cpp:"), std::string::npos)
+        << SourceLineOf(report.caller);
   }
 }
 

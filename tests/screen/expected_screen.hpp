@@ -13,12 +13,15 @@ namespace pagiste::testing {
 
 struct ExpectedScreen {
   ExpectedScreen(int rows, int columns)
-      : text(static_cast<std::size_t>(rows)), colours(static_cast<std::size_t>(rows), std::string(static_cast<std::size_t>(columns), 'W')) {}
+      : text(static_cast<std::size_t>(rows)),
+        colours(static_cast<std::size_t>(rows),
+                std::string(static_cast<std::size_t>(columns), 'W')) {}
 
   // Rows from 1; text in code page 850 as the program holds it.
   void Line(int row, const std::string& cp850) {
     std::string shown = Utf8FromCp850(cp850);
-    while (!shown.empty() && shown.back() == ' ') shown.pop_back();  // as VirtualTerminal::Row gives it
+    while (!shown.empty() && shown.back() == ' ')
+      shown.pop_back();  // as VirtualTerminal::Row gives it
     text[static_cast<std::size_t>(row - 1)] = shown;
   }
   void TitleBar(int row) {
@@ -35,8 +38,8 @@ struct ExpectedScreen {
   std::vector<std::string> colours;
 };
 
-inline void ExpectScreen(const VirtualTerminal& screen, const ExpectedScreen& expected, int cursor_column,
-                         int cursor_row, bool cursor_visible = true) {
+inline void ExpectScreen(const VirtualTerminal& screen, const ExpectedScreen& expected,
+                         int cursor_column, int cursor_row, bool cursor_visible = true) {
   for (int row = 1; row <= screen.Rows(); ++row) {
     const auto index = static_cast<std::size_t>(row - 1);
     EXPECT_EQ(screen.Row(row), expected.text[index]) << "row " << row << "\n" << screen.Dump();

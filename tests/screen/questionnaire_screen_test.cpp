@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "screen/expected_screen.hpp"
 #include "questionnaire/texts.hpp"
+#include "screen/expected_screen.hpp"
 
 namespace pagiste::testing {
 namespace {
@@ -16,8 +16,10 @@ const std::vector<std::string> kScreenOnePrompts = {
     std::string(texts::kEmail), std::string(texts::kEmail2), std::string(texts::kTelFixe),
 };
 const std::vector<std::string> kScreenTwoPrompts = {
-    std::string(texts::kTelPortable), std::string(texts::kDateNaissance),
-    std::string(texts::kCommentaire), std::string(texts::kCheminPhoto),
+    std::string(texts::kTelPortable),
+    std::string(texts::kDateNaissance),
+    std::string(texts::kCommentaire),
+    std::string(texts::kCheminPhoto),
 };
 
 // Screen 1 on 80 x 25 with the answers given so far (none wider than a row).
@@ -59,12 +61,14 @@ ExpectedScreen ClosingScreen(int rows = 25, int columns = 80) {
 }
 
 // Keys for a code page 850 answer, as a UTF-8 terminal sends them.
-std::string Keys(const std::string& cp850) { return Utf8FromCp850(cp850); }
+std::string Keys(const std::string& cp850) {
+  return Utf8FromCp850(cp850);
+}
 
 TEST(QuestionnaireScreens, AFullRunOn80x25LooksRightAtEveryQuestion) {
   ProgramRun run({});
-  const std::vector<std::string> first = {"Dupont", "Jean", "12 rue des Lilas", "jean@example.fr",
-                                          "", "01 23 45 67 89"};
+  const std::vector<std::string> first = {"Dupont",          "Jean", "12 rue des Lilas",
+                                          "jean@example.fr", "",     "01 23 45 67 89"};
   std::vector<std::string> given;
   for (const std::string& answer : first) {
     const int row = 8 + 3 * static_cast<int>(given.size());
@@ -126,8 +130,9 @@ TEST(QuestionnaireScreens, AWrappedAnswerMovesTheRestDownAndScreenOneScrolls) {
   // The sixth answer's line end reaches row 26: the screen scrolls once and
   // the title bar leaves the top.
   run.Type("tel\r");
-  ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) { return s.Row(4) == Utf8FromCp850(std::string(texts::kTelPortable)); }))
-      << run.Screen().Dump();
+  ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) {
+    return s.Row(4) == Utf8FromCp850(std::string(texts::kTelPortable));
+  })) << run.Screen().Dump();
 }
 
 TEST(QuestionnaireScreens, ScreenOneScrollsUnderALongFirstAnswer) {
@@ -166,8 +171,10 @@ TEST(QuestionnaireScreens, An254CharacterAnswerThenTheLimit) {
   ASSERT_TRUE(run.WaitForCursor(2, 8));
   run.Type(std::string(254, 'L'));
   ASSERT_TRUE(run.WaitForCursor(16, 11)) << run.Screen().Dump();  // 1 + 254 cells
-  run.Type("MORE");  // refused, not echoed
-  run.Type("\x1b[D" "E");  // Left, then replace the last character
+  run.Type("MORE");                                               // refused, not echoed
+  run.Type(
+      "\x1b[D"
+      "E");  // Left, then replace the last character
   ASSERT_TRUE(run.WaitForText(11, std::string(14, 'L') + "E")) << run.Screen().Dump();
   EXPECT_EQ(run.Screen().CursorColumn(), 16);
   run.Type("\r");
@@ -179,8 +186,9 @@ TEST(QuestionnaireScreens, On80x24TheSixthQuestionScrollsScreenOne) {
   ProgramRun run(Window(80, 24));
   for (int question = 0; question < 6; ++question) {
     ASSERT_TRUE(run.WaitForCursor(2, 8 + 3 * question)) << run.Screen().Dump();
-    ExpectScreen(run.Screen(), ScreenOne(std::vector<std::string>(static_cast<std::size_t>(question), "x"), 24), 2,
-                 8 + 3 * question);
+    ExpectScreen(run.Screen(),
+                 ScreenOne(std::vector<std::string>(static_cast<std::size_t>(question), "x"), 24),
+                 2, 8 + 3 * question);
     run.Type("x\r");
   }
   ASSERT_TRUE(run.WaitForCursor(2, 5)) << run.Screen().Dump();
@@ -206,7 +214,10 @@ TEST(QuestionnaireScreens, AccentedAndRefusedCharactersAndEditingKeys) {
   // across writes, Ctrl+C stored as a character.
   run.Type("Zo\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
   ASSERT_TRUE(run.WaitForCursor(5, 8));
-  run.Type("\x1b[1~" "X\x1bOF" "\x03");
+  run.Type(
+      "\x1b[1~"
+      "X\x1bOF"
+      "\x03");
   run.Type("\x1b[");
   run.Type("D");
   run.Type("!");

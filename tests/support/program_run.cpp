@@ -50,8 +50,10 @@ ProgramRun::ProgramRun(const RunOptions& options)
     : screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)) {
   std::array<int, 2> in_pipe{-1, -1};
   std::array<int, 2> out_pipe{-1, -1};
-  if (options.stdin_from_pipe && ::pipe2(in_pipe.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  if (options.stdout_to_pipe && ::pipe2(out_pipe.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (options.stdin_from_pipe && ::pipe2(in_pipe.data(), O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe");
+  if (options.stdout_to_pipe && ::pipe2(out_pipe.data(), O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe");
   winsize size{};
   size.ws_row = static_cast<unsigned short>(options.rows);
   size.ws_col = static_cast<unsigned short>(options.columns);
@@ -75,9 +77,13 @@ ProgramRun::~ProgramRun() {
   }
 }
 
-void ProgramRun::Type(std::string_view keys) const { WriteAll(master_fd_, keys); }
+void ProgramRun::Type(std::string_view keys) const {
+  WriteAll(master_fd_, keys);
+}
 
-void ProgramRun::Pipe(std::string_view bytes) { WriteAll(stdin_pipe_, bytes); }
+void ProgramRun::Pipe(std::string_view bytes) {
+  WriteAll(stdin_pipe_, bytes);
+}
 
 void ProgramRun::ClosePipe() {
   ::close(stdin_pipe_);
@@ -148,7 +154,9 @@ int ProgramRun::Finish(std::chrono::milliseconds timeout) {
   return status_;
 }
 
-void ProgramRun::Signal(int signal_number) const { ::kill(pid_, signal_number); }
+void ProgramRun::Signal(int signal_number) const {
+  ::kill(pid_, signal_number);
+}
 
 void ProgramRun::HangUp() {
   ::close(master_fd_);

@@ -55,7 +55,9 @@ VirtualTerminal::VirtualTerminal(int rows, int columns)
   vterm_screen_reset(screen_, 1);
 }
 
-VirtualTerminal::~VirtualTerminal() { vterm_free(vterm_); }
+VirtualTerminal::~VirtualTerminal() {
+  vterm_free(vterm_);
+}
 
 void VirtualTerminal::Feed(std::string_view bytes) {
   vterm_input_write(vterm_, bytes.data(), bytes.size());
@@ -87,11 +89,16 @@ std::string VirtualTerminal::Colours(int row) const {
   std::string letters;
   for (int column = 1; column <= columns_; ++column) {
     const CellLook look = Cell(column, row);
-    if (look.foreground == 15 && look.background == 1) letters += 'W';
-    else if (look.foreground == 14 && look.background == 1) letters += 'Y';
-    else if (look.foreground == 15 && look.background == 4) letters += 'R';
-    else if (look.foreground == -1 && look.background == -1) letters += '.';
-    else letters += '?';
+    if (look.foreground == 15 && look.background == 1)
+      letters += 'W';
+    else if (look.foreground == 14 && look.background == 1)
+      letters += 'Y';
+    else if (look.foreground == 15 && look.background == 4)
+      letters += 'R';
+    else if (look.foreground == -1 && look.background == -1)
+      letters += '.';
+    else
+      letters += '?';
   }
   return letters;
 }

@@ -43,7 +43,6 @@ class VirtualTerminal {
   [[nodiscard]] std::string Dump() const;
 
  private:
-
   int rows_;
   int columns_;
   VTerm* vterm_;

@@ -24,8 +24,10 @@ TEST(Attribute, ColourArithmetic) {
   };
   for (const Case& c : cases) {
     Attribute attribute = c.start;
-    if (c.background >= 0) attribute = WithBackground(attribute, static_cast<std::uint8_t>(c.background));
-    if (c.foreground >= 0) attribute = WithForeground(attribute, static_cast<std::uint8_t>(c.foreground));
+    if (c.background >= 0)
+      attribute = WithBackground(attribute, static_cast<std::uint8_t>(c.background));
+    if (c.foreground >= 0)
+      attribute = WithForeground(attribute, static_cast<std::uint8_t>(c.foreground));
     EXPECT_EQ(attribute, c.expected) << c.what;
   }
 }
@@ -37,12 +39,12 @@ TEST(Attribute, TerminalColourNumbersSwapRedAndBlue) {
     int background;
   };
   const Case cases[] = {
-      {0x1F, 97, 44},  // white on blue
-      {0x4F, 97, 41},  // white on red
-      {0x1E, 93, 44},  // yellow on blue
-      {0x07, 37, 40},  // light grey on black
-      {0x63, 36, 43},  // cyan on brown
-      {0x99, 94, 104}, // light blue on a bright blue background
+      {0x1F, 97, 44},   // white on blue
+      {0x4F, 97, 41},   // white on red
+      {0x1E, 93, 44},   // yellow on blue
+      {0x07, 37, 40},   // light grey on black
+      {0x63, 36, 43},   // cyan on brown
+      {0x99, 94, 104},  // light blue on a bright blue background
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SgrForeground(c.attribute), c.foreground) << std::hex << int{c.attribute};

@@ -15,7 +15,8 @@ using testing::VirtualTerminal;
 // statement its cursor and the emulator's must agree.
 class WriterOnTerminal : public ::testing::Test {
  protected:
-  explicit WriterOnTerminal(WindowSize size = {80, 25}) : writer_(size, 0x07), terminal_(size.rows, size.columns) {
+  explicit WriterOnTerminal(WindowSize size = {80, 25})
+      : writer_(size, 0x07), terminal_(size.rows, size.columns) {
     writer_.SetBackground(kBlue);
     writer_.SetForeground(kWhite);
     writer_.ClearScreen();
@@ -44,7 +45,8 @@ TEST_F(WriterOnTerminal, ClearingPaintsTheWholeWindowAndHomesTheCursor) {
   writer_.SetBackground(kRed);
   writer_.ClearScreen();
   Show();
-  for (int row = 1; row <= 25; ++row) EXPECT_EQ(terminal_.Colours(row), std::string(80, 'R')) << row;
+  for (int row = 1; row <= 25; ++row)
+    EXPECT_EQ(terminal_.Colours(row), std::string(80, 'R')) << row;
   EXPECT_EQ(writer_.Cursor(), (Position{1, 1}));
 }
 

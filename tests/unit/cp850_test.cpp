@@ -11,14 +11,15 @@ TEST(Cp850, EveryByteSurvivesTheRoundTripThroughUnicode) {
   std::set<char32_t> seen;
   for (int code = 0; code < 256; ++code) {
     const char32_t code_point = Cp850ToUnicode(static_cast<std::uint8_t>(code));
-    EXPECT_TRUE(seen.insert(code_point).second) << "two bytes share U+" << std::hex << std::uint32_t{code_point};
+    EXPECT_TRUE(seen.insert(code_point).second)
+        << "two bytes share U+" << std::hex << std::uint32_t{code_point};
     EXPECT_EQ(UnicodeToCp850(code_point), code) << "byte " << code;
   }
 }
 
 TEST(Cp850, TheProgramsAccentedLettersAndSomeOthers) {
   const std::pair<std::uint8_t, char32_t> table[] = {
-      {0x82, U'é'}, {0x85, U'à'}, {0x8A, U'è'}, {0x90, U'É'}, {0x87, U'ç'},
+      {0x82, U'é'}, {0x85, U'à'}, {0x8A, U'è'},   {0x90, U'É'}, {0x87, U'ç'},
       {0xD5, U'ı'}, {0x9F, U'ƒ'}, {0xFF, 0x00A0}, {'A', U'A'},
   };
   for (const auto& [byte, code_point] : table) EXPECT_EQ(Cp850ToUnicode(byte), code_point);
@@ -44,7 +45,10 @@ TEST(Cp850, ControlCodesAreShownAsPcFontSymbolsNeverAsControls) {
 
 TEST(Cp850, Utf8EncodingOfEachLength) {
   const std::pair<char32_t, std::string> table[] = {
-      {U'A', "A"}, {U'é', "\xC3\xA9"}, {U'⌂', "\xE2\x8C\x82"}, {char32_t{0x1F600}, "\xF0\x9F\x98\x80"},
+      {U'A', "A"},
+      {U'é', "\xC3\xA9"},
+      {U'⌂', "\xE2\x8C\x82"},
+      {char32_t{0x1F600}, "\xF0\x9F\x98\x80"},
   };
   for (const auto& [code_point, bytes] : table) {
     std::string out;

@@ -17,7 +17,9 @@ namespace {
 
 using Kind = Key::Kind;
 
-Key Char(std::uint8_t code) { return Key{Kind::kCharacter, code}; }
+Key Char(std::uint8_t code) {
+  return Key{Kind::kCharacter, code};
+}
 const Key kHome{Kind::kHome, 0};
 const Key kEnd{Kind::kEnd, 0};
 const Key kLeft{Kind::kLeft, 0};
@@ -63,7 +65,9 @@ TEST(KeyDecoder, TerminalDialects) {
       {"Ctrl+J", "\n", {Char(10)}},
       {"Backspace as DEL", "\x7f", {Char(8)}},
       {"Backspace as BS", "\b", {Char(8)}},
-      {"Ctrl+C, Ctrl+S, Ctrl+Y, Ctrl+Z", "\x03\x13\x19\x1a", {Char(3), Char(19), Char(25), Char(26)}},
+      {"Ctrl+C, Ctrl+S, Ctrl+Y, Ctrl+Z",
+       "\x03\x13\x19\x1a",
+       {Char(3), Char(19), Char(25), Char(26)}},
       {"Ctrl+Space sends NUL, no character", std::string(1, '\0'), {}},
       {"Home", "\x1b[H", {kHome}},
       {"Home, vt", "\x1b[1~", {kHome}},
@@ -89,13 +93,21 @@ TEST(KeyDecoder, TerminalDialects) {
       {"Linux console F1-F5", "\x1b[[A\x1b[[E", {}},
       {"a CSI-u key", "\x1b[97;5u", {}},
       {"a private sequence", "\x1b[?1;2c\x1b[>0;1H", {}},
-      {"Alt+letter", "\x1b" "a", {}},
+      {"Alt+letter",
+       "\x1b"
+       "a",
+       {}},
       {"Alt+é", "\x1b\xc3\xa9", {}},
-      {"accented letters", "\xc3\xa9\xc3\xa0\xc3\xa8\xc3\x89", {Char(0x82), Char(0x85), Char(0x8A), Char(0x90)}},
+      {"accented letters",
+       "\xc3\xa9\xc3\xa0\xc3\xa8\xc3\x89",
+       {Char(0x82), Char(0x85), Char(0x8A), Char(0x90)}},
       {"box drawing", "\xe2\x95\x94", {Char(0xC9)}},
       {"euro sign, emoji and CJK are refused", "\xe2\x82\xac\xf0\x9f\x98\x80\xe6\xbc\xa2", {}},
       {"a stray continuation byte", "\x80", {}},
-      {"a cut-short character", "\xc3" "a", {Char('a')}},
+      {"a cut-short character",
+       "\xc3"
+       "a",
+       {Char('a')}},
       {"an over-long slash", "\xc0\xaf\xe0\x80\xaf", {}},
       {"an over-long é", "\xe0\x83\xa9", {}},
       {"a lead byte that cannot start", "\xf8\x88\x80\x80\x80", {}},
@@ -148,7 +160,8 @@ TEST(KeyDecoder, ABurstDeliversEveryKeyOnceInOrder) {
 }
 
 TEST(KeyDecoder, PipedInputEndsALineAtLfCrOrCrLf) {
-  const std::vector<Key> three_lines = {Char('a'), Char(13), Char('b'), Char(10), Char('c'), Char(13)};
+  const std::vector<Key> three_lines = {Char('a'), Char(13),  Char('b'),
+                                        Char(10),  Char('c'), Char(13)};
   EXPECT_EQ(DecodeWhole("a\r\nb\nc\r", true), three_lines);
   EXPECT_EQ(DecodeWhole("\r\n\r\n", true), (std::vector<Key>{Char(13), Char(13)}));
   EXPECT_EQ(DecodeWhole("\n\n", true), (std::vector<Key>{Char(10), Char(10)}));

@@ -13,7 +13,9 @@ const Key kHome{Key::Kind::kHome, 0};
 const Key kEnd{Key::Kind::kEnd, 0};
 const Key kLeft{Key::Kind::kLeft, 0};
 const Key kRight{Key::Kind::kRight, 0};
-Key Char(std::uint8_t code) { return Key{Key::Kind::kCharacter, code}; }
+Key Char(std::uint8_t code) {
+  return Key{Key::Kind::kCharacter, code};
+}
 const Key kEnter = Char(13);
 const Key kBackspace = Char(8);
 const Key kEsc = Char(27);

@@ -2,6 +2,8 @@
 
 #include <vterm.h>
 
+#include "console/cp850.hpp"
+
 namespace pagiste::testing {
 namespace {
 
@@ -14,24 +16,6 @@ int PcColour(const VTermColor& colour, bool foreground) {
   const int index = colour.indexed.idx;
   const int base = index & 7;
   return (index & 8) | ((base & 1) << 2) | (base & 2) | ((base & 4) >> 2);
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 int SetTermProp(VTermProp prop, VTermValue* value, void* self) {

@@ -70,8 +70,12 @@ void CheckIo(FailureCode code) {
 }
 
 std::string FailureMessage(FailureCode code) {
-  for (const auto& [known, message] : kMessages) {
-    if (known == code) return std::string(message);
+  if ((code & kUnlistedSystemError) != 0) {
+    code = static_cast<FailureCode>(code & ~kUnlistedSystemError);
+  } else {
+    for (const auto& [known, message] : kMessages) {
+      if (known == code) return std::string(message);
+    }
   }
   std::array<char, 40> text{};
   std::snprintf(text.data(), text.size(), "Unknown Run-Time error : %3.3d", static_cast<int>(code));

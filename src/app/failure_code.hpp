@@ -14,5 +14,15 @@ inline constexpr FailureCode kTooManyOpenFiles = 4;
 inline constexpr FailureCode kAccessDenied = 5;
 inline constexpr FailureCode kReadPastEndOfFile = 100;
 inline constexpr FailureCode kDiskFull = 101;
+inline constexpr FailureCode kInvalidName = 123;
+
+// A system error number with no code of its own is carried with this bit set,
+// so that the report shows that number and never the message of a listed
+// code that happens to share it.
+inline constexpr FailureCode kUnlistedSystemError = 0x8000;
+
+constexpr FailureCode UnlistedSystemError(int error_number) {
+  return static_cast<FailureCode>(kUnlistedSystemError | (error_number & 0x7FFF));
+}
 
 }  // namespace pagiste

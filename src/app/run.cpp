@@ -2,7 +2,9 @@
 
 #include "app/failure.hpp"
 #include "app/personne.hpp"
+#include "app/signals.hpp"
 #include "console/console.hpp"
+#include "page/page_writer.hpp"
 #include "questionnaire/questionnaire.hpp"
 
 namespace pagiste {
@@ -10,10 +12,12 @@ namespace pagiste {
 int RunSequence() {
   const auto handles = OpenConsole();
   if (!handles) return kExitNoConsole;
+  InstallEndingSignalHandlers();
   Console console(*handles);
   try {
     Personne personne;
     RunQuestionnaire(console, personne);
+    WritePage(personne);
   } catch (const Failure& failure) {
     console.Restore();
     FailureReport(failure, CallSite(__builtin_return_address(0)));

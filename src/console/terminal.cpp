@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::string_view kNoHandle = "No way to get the console handle\r\n";
 constexpr std::string_view kNoScreenInfo = "No way to get console screen buffer info\r\n";
-constexpr std::array kEndingSignals = {SIGTERM, SIGINT, SIGQUIT, SIGHUP};
 
 // What must be put back, kept where a signal handler can reach it.
 struct SavedModes {
@@ -45,8 +44,9 @@ void WriteAll(int fd, std::string_view bytes) {
   }
 }
 
-// Async-signal-safe: tcsetattr and write only.
-void RestoreTerminal() {
+}  // namespace
+
+void RestoreTerminalNow() {
   if (g_restore.active == 0) return;
   g_restore.active = 0;
   if (g_restore.input.fd >= 0) ::tcsetattr(g_restore.input.fd, TCSANOW, &g_restore.input.modes);
@@ -55,25 +55,7 @@ void RestoreTerminal() {
       ::write(g_restore.draw_fd, kTerminalRestore.data(), kTerminalRestore.size());
 }
 
-void RestoreAndRaise(int signal_number, siginfo_t* info, void* /*context*/) {
-  // The kernel's hang-up when the terminal goes away is no request to stop:
-  // the next read fails, and the run ends through the failure report.
-  if (signal_number == SIGHUP && info != nullptr && info->si_code == SI_KERNEL) return;
-  RestoreTerminal();
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);  // delivered, with its usual ending, once this handler returns
-}
-
-void InstallSignalHandlers() {
-  struct sigaction action {};
-  action.sa_sigaction = RestoreAndRaise;
-  action.sa_flags = SA_SIGINFO;
-  sigemptyset(&action.sa_mask);
-  for (const int signal_number : kEndingSignals) sigaddset(&action.sa_mask, signal_number);
-  for (const int signal_number : kEndingSignals) ::sigaction(signal_number, &action, nullptr);
-  // A closed pipe on standard output must end in the failure report, not a silent death.
-  ::signal(SIGPIPE, SIG_IGN);
-}
+namespace {
 
 // The keys' terminal: every byte as typed, nothing done by the terminal itself.
 termios KeyboardModes(termios modes) {
@@ -145,7 +127,6 @@ TerminalDevice::TerminalDevice(const ConsoleHandles& handles) : handles_(handles
     g_restore.input.fd = handles_.input_fd;
     ::tcgetattr(handles_.input_fd, &g_restore.input.modes);
   }
-  InstallSignalHandlers();
   g_restore.active = 1;
   const termios output_modes = keys_from_output_terminal ? KeyboardModes(g_restore.output.modes)
                                                          : DrawingModes(g_restore.output.modes);
@@ -164,7 +145,7 @@ TerminalDevice::~TerminalDevice() {
 // One terminal per process: what is put back is kept where signals reach it.
 // NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 void TerminalDevice::Restore() {
-  RestoreTerminal();
+  RestoreTerminalNow();
 }
 
 void TerminalDevice::Send(std::string_view bytes) const {

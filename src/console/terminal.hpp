@@ -24,10 +24,14 @@ struct ConsoleHandles {
 // gives nothing.
 std::optional<ConsoleHandles> FindConsole();
 
+// Async-signal-safe: puts the terminal back as TerminalDevice found it, if
+// it has changed it and not put it back yet.
+void RestoreTerminalNow();
+
 class TerminalDevice {
  public:
-  // Puts the terminal in the modes the console needs; the destructor, a
-  // failure report and the usual ending signals put it back.
+  // Puts the terminal in the modes the console needs; the destructor puts
+  // it back (and RestoreTerminalNow, for a signal handler).
   explicit TerminalDevice(const ConsoleHandles& handles);
   ~TerminalDevice();
   TerminalDevice(const TerminalDevice&) = delete;

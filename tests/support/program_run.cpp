@@ -7,7 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <grp.h>
+#include <sys/resource.h>
+
 #include <array>
+#include <filesystem>
 #include <cerrno>
 #include <stdexcept>
 #include <thread>
@@ -28,9 +32,17 @@ void WriteAll(int fd, std::string_view bytes) {
   }
 }
 
-[[noreturn]] void StartChild(const RunOptions& options, int stdin_read, int stdout_write) {
-  if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0) {
-    ::_exit(120);
+constexpr uid_t kNobody = 65534;
+
+[[noreturn]] void StartChild(const RunOptions& options, const std::string& directory, int stdin_read,
+                             int stdout_write) {
+  if (::chdir(directory.c_str()) != 0) ::_exit(120);
+  if (options.as_unprivileged_user && ::geteuid() == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(122);
+  }
+  if (options.file_size_limit >= 0) {
+    const rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
   }
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
@@ -46,8 +58,27 @@ std::string Utf8FromCp850(std::string_view cp850) {
   return text;
 }
 
+RunFolder::RunFolder(bool pages_folder) {
+  std::string pattern = std::filesystem::temp_directory_path() / "pagiste-run-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+  root_ = pattern;
+  // Open to all, so that a run as an unprivileged user can reach it.
+  std::filesystem::permissions(root_, std::filesystem::perms::all);
+  std::filesystem::create_directory(App());
+  if (pages_folder) {
+    std::filesystem::create_directory(Pages());
+    std::filesystem::permissions(Pages(), std::filesystem::perms::all);
+  }
+}
+
+RunFolder::~RunFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
 ProgramRun::ProgramRun(const RunOptions& options)
-    : screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)) {
+    : folder_(options.pages_folder),
+      screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)) {
   std::array<int, 2> in_pipe{-1, -1};
   std::array<int, 2> out_pipe{-1, -1};
   if (options.stdin_from_pipe && ::pipe2(in_pipe.data(), O_CLOEXEC) != 0)
@@ -59,7 +90,8 @@ ProgramRun::ProgramRun(const RunOptions& options)
   size.ws_col = static_cast<unsigned short>(options.columns);
   pid_ = ::forkpty(&master_fd_, nullptr, nullptr, &size);
   if (pid_ < 0) throw std::runtime_error("forkpty");
-  if (pid_ == 0) StartChild(options, in_pipe[0], out_pipe[1]);
+  if (pid_ == 0) StartChild(options, folder_.App(),
+                            in_pipe[0], out_pipe[1]);
   if (in_pipe[0] >= 0) ::close(in_pipe[0]);
   if (out_pipe[1] >= 0) ::close(out_pipe[1]);
   stdin_pipe_ = in_pipe[1];

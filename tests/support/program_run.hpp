@@ -20,7 +20,28 @@ struct RunOptions {
   int columns = 80;
   bool stdin_from_pipe = false;   // answers come through a pipe, not the keyboard
   bool stdout_to_pipe = false;    // the report is captured; screens go to /dev/tty
-  std::string working_directory;  // empty: the test's own
+  bool pages_folder = true;       // a "personnes" folder beside the working directory
+  bool as_unprivileged_user = false;  // when the tests run as root: run as nobody
+  long file_size_limit = -1;          // RLIMIT_FSIZE for the program, -1 for none
+};
+
+// A fresh folder for one run: <root>/app is the program's working directory,
+// <root>/personnes receives the pages. Removed with everything in it.
+class RunFolder {
+ public:
+  explicit RunFolder(bool pages_folder);
+  ~RunFolder();
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+  RunFolder(RunFolder&&) = delete;
+  RunFolder& operator=(RunFolder&&) = delete;
+
+  [[nodiscard]] std::string Root() const { return root_; }
+  [[nodiscard]] std::string App() const { return root_ + "/app"; }
+  [[nodiscard]] std::string Pages() const { return root_ + "/personnes"; }
+
+ private:
+  std::string root_;
 };
 
 inline RunOptions Window(int columns, int rows) {
@@ -69,11 +90,13 @@ class ProgramRun {
   [[nodiscard]] const std::string& Stdout() const { return stdout_text_; }  // with stdout_to_pipe
   [[nodiscard]] termios TerminalModes() const;
   [[nodiscard]] pid_t Pid() const { return pid_; }
+  [[nodiscard]] const RunFolder& Folder() const { return folder_; }
 
  private:
   bool Pump(std::chrono::milliseconds wait);
   void DrainStdout();
 
+  RunFolder folder_;
   std::unique_ptr<VirtualTerminal> screen_;
   int master_fd_ = -1;
   int stdin_pipe_ = -1;

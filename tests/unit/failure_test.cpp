@@ -18,7 +18,11 @@ TEST(FailureMessage, KnownCodesAndTheFormatForTheRest) {
       {104, "Unknown Run-Time error : 104"},
       {123, "Unknown Run-Time error : 123"},
       {150, "Unknown Run-Time error : 150"},
-      {65535, "Unknown Run-Time error : 65535"},
+      {999, "Unknown Run-Time error : 999"},
+      // A system error number that shares a listed code shows its own number.
+      {UnlistedSystemError(5), "Unknown Run-Time error : 005"},
+      {UnlistedSystemError(101), "Unknown Run-Time error : 101"},
+      {UnlistedSystemError(19), "Unknown Run-Time error : 019"},
   };
   for (const auto& [code, message] : table) EXPECT_EQ(FailureMessage(code), message) << code;
 }

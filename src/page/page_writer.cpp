@@ -1,0 +1,17 @@
+#include "page/page_writer.hpp"
+
+#include "app/failure.hpp"
+#include "page/page_file.hpp"
+#include "page/page_template.hpp"
+
+namespace pagiste {
+
+void WritePage(const Personne& personne) {
+  const std::string path = FileSystemPath(PageFileName(personne));
+  PageFile page;
+  CheckIo(page.Create(path));
+  for (const std::string& line : PageLines(personne)) CheckIo(page.WriteLine(line));
+  CheckIo(page.Close());
+}
+
+}  // namespace pagiste

@@ -1,0 +1,11 @@
+// Writes the person's page: "../personnes/<first> <family>.htm".
+#pragma once
+
+#include "app/personne.hpp"
+
+namespace pagiste {
+
+// Ends the run through the failure report when the page cannot be written.
+void WritePage(const Personne& personne);
+
+}  // namespace pagiste

@@ -49,3 +49,15 @@ echo "== start-up to the first screen"
 screen_bytes=$(awk '/^write\(1,/ && !seen { sub(/.*= /, ""); b += $0 } /^poll/ { seen = 1 } END { print b }' "$work/trace")
 build/release/bench/startup_bench build/release/bench/reference_screen "$screen_bytes"
 build/release/bench/startup_bench "$program" "$screen_bytes"
+
+echo "== one page (answers piped in, the page of tests/fixtures)"
+mkdir -p "$work/site/app" "$work/site/personnes"
+answers='Dupont\nJean\n12 rue des Lilas, 75011 Paris\njean.dupont@example.fr\njd@example.org\n01 23 45 67 89\n06 12 34 56 78\n14/07/1985\nPassionn\xc3\xa9 de photo & de jazz\nphoto.jpg\nD\n\n'
+tmux -L bench new-session -d -x 80 -y 25 \
+  "cd $work/site/app && printf '$answers' | strace -o $work/page-trace -e trace=openat,write,fsync,close,rename -xx $program"
+for _ in $(seq 50); do [ -e "$work/site/personnes/Jean Dupont.htm" ] && break; sleep 0.1; done
+sleep 0.3
+page_fd=$(sed -n 's/^fsync(\([0-9]*\)).*/\1/p' "$work/page-trace")
+awk -v fd="$page_fd" '$0 ~ "^write\\(" fd "," { n++; sub(/.*= /, ""); bytes += $0 }
+     END { printf "write() calls for the page: %d\nbytes: %d\n", n, bytes }' "$work/page-trace"
+grep -cE '^(fsync|rename)\(' "$work/page-trace" | sed 's/^/fsync and rename calls: /'

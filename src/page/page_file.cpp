@@ -1,11 +1,11 @@
 #include "page/page_file.hpp"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +25,9 @@ void RememberUnfinished(const std::string& path) {
   g_has_unfinished_page = 1;
 }
 
-void ForgetUnfinished() { g_has_unfinished_page = 0; }
+void ForgetUnfinished() {
+  g_has_unfinished_page = 0;
+}
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -84,7 +86,9 @@ FailureCode CreationFailure(int error_number) {
   }
 }
 
-PageFile::~PageFile() { Discard(); }
+PageFile::~PageFile() {
+  Discard();
+}
 
 void PageFile::Discard() {
   if (fd_ >= 0) ::close(fd_);
@@ -100,7 +104,8 @@ FailureCode PageFile::Create(const std::string& path) {
   const std::string folder = FolderOf(path);
   for (int attempt = 0; fd_ < 0; ++attempt) {
     std::array<char, 64> name{};
-    std::snprintf(name.data(), name.size(), "/.pagiste-%ld-%d.tmp", static_cast<long>(::getpid()), attempt);
+    std::snprintf(name.data(), name.size(), "/.pagiste-%ld-%d.tmp", static_cast<long>(::getpid()),
+                  attempt);
     unfinished_path_ = folder + name.data();
     // Registered before it exists, so that no moment leaves it unknown to the signal handler.
     RememberUnfinished(unfinished_path_);

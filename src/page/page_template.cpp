@@ -25,9 +25,10 @@ std::string LabelValue(std::string_view label_rest, std::string_view answer) {
 }
 
 std::string EmailValue(std::string_view label_rest, std::string_view address) {
-  return Concat({label_rest, R"(</FONT></FONT></FONT><A HREF="mailto:)", address,
-                 R"("><SPAN STYLE="text-decoration: none"><FONT SIZE=4 STYLE="font-size: 16pt"><FONT FACE="Arial"><FONT COLOR="#00ffff">)",
-                 address, "</FONT></FONT></FONT></SPAN></A></P>"});
+  return Concat(
+      {label_rest, R"(</FONT></FONT></FONT><A HREF="mailto:)", address,
+       R"("><SPAN STYLE="text-decoration: none"><FONT SIZE=4 STYLE="font-size: 16pt"><FONT FACE="Arial"><FONT COLOR="#00ffff">)",
+       address, "</FONT></FONT></FONT></SPAN></A></P>"});
 }
 
 }  // namespace
@@ -59,16 +60,19 @@ std::array<std::string, kPageLineCount> PageLines(const Personne& personne) {
       "<HEAD>",
       Concat({"\t<TITLE>", prenom, " ", nom, "</TITLE>"}),
       "</HEAD>",
-      Concat({R"(<BODY TEXT="#000000" LINK="#0000ff" VLINK="#800080" BGCOLOR="#0000ff" BACKGROUND="Skins/)",
-              skin, R"(/Back.jpg">)"}),
+      Concat(
+          {R"(<BODY TEXT="#000000" LINK="#0000ff" VLINK="#800080" BGCOLOR="#0000ff" BACKGROUND="Skins/)",
+           skin, R"(/Back.jpg">)"}),
       R"(<P><FONT SIZE=1 STYLE="font-size: 8pt">&nbsp;</FONT></P>)",
       R"(<P><FONT SIZE=1 STYLE="font-size: 8pt">)",
-      Concat({R"(<IMG SRC="Skins/)", skin,
-              R"(/Etoile.jpg" NAME="Image2" ALIGN=BOTTOM WIDTH=197 HEIGHT=189 BORDER=0>&#160;<FONT SIZE=5 STYLE="font-size: 20pt"><FONT FACE="Arial"><FONT COLOR="#ffffff">Pagiste)"}),
+      Concat(
+          {R"(<IMG SRC="Skins/)", skin,
+           R"(/Etoile.jpg" NAME="Image2" ALIGN=BOTTOM WIDTH=197 HEIGHT=189 BORDER=0>&#160;<FONT SIZE=5 STYLE="font-size: 20pt"><FONT FACE="Arial"><FONT COLOR="#ffffff">Pagiste)"}),
       Concat({"4 &#150; [", prenom, " ", nom, "]</FONT></FONT></FONT></FONT></P>"}),
-      Concat({R"(<P ALIGN=CENTER><FONT SIZE=1 STYLE="font-size: 8pt"><FONT SIZE=5 STYLE="font-size: 20pt"><FONT FACE="Arial"><FONT COLOR="#ffffff"><IMG SRC=")",
-              PageAnswer(personne.CheminPhoto),
-              R"(" NAME="" ALIGN=BOTTOM WIDTH=268 HEIGHT=245 BORDER=0></FONT>)"}),
+      Concat(
+          {R"(<P ALIGN=CENTER><FONT SIZE=1 STYLE="font-size: 8pt"><FONT SIZE=5 STYLE="font-size: 20pt"><FONT FACE="Arial"><FONT COLOR="#ffffff"><IMG SRC=")",
+           PageAnswer(personne.CheminPhoto),
+           R"(" NAME="" ALIGN=BOTTOM WIDTH=268 HEIGHT=245 BORDER=0></FONT>)"}),
       R"(</v:shapetype<v:shape id="_x0000_i1025" type="#_x0000_t75" style='width:201pt;)",
       R"( height:183.75pt')",
       Concat({R"( <v:imagedata src="Skin\)", skin, R"(\Etoile.jpg")"}),

@@ -1,15 +1,14 @@
 // The real program writes the page: byte for byte, under the right name, and
 // every failure ends in the exact report with nothing lost on disk.
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 #include <string>
@@ -46,7 +45,8 @@ std::set<std::string> FilesIn(const std::string& folder) {
 // The report's message line, once the whole report has been checked.
 std::string ReportMessage(const std::string& report) {
   static const std::regex kReport(
-      "An unhandled exception occurred at 0x([0-9A-F]{8}) :\r\n([^\r\n]*)\r\n  0x\\1\r\n  0x[0-9A-F]{8}\r\n\r\n");
+      "An unhandled exception occurred at 0x([0-9A-F]{8}) :\r\n([^\r\n]*)\r\n  0x\\1\r\n  "
+      "0x[0-9A-F]{8}\r\n\r\n");
   std::smatch match;
   return std::regex_match(report, match, kReport) ? match[2].str() : "malformed report: " + report;
 }
@@ -85,8 +85,10 @@ TEST(PageRun, TheNamesMakeTheFileName) {
   };
   const Case cases[] = {
       {"both names empty", "", "", "", " .htm"},
-      {"a backslash is a folder separator", "famille\\Jean", "Dupont", "famille", "famille/Jean Dupont.htm"},
-      {"a 254-character first name is cut", std::string(254, 'a'), "Dupont", "", std::string(242, 'a')},
+      {"a backslash is a folder separator", "famille\\Jean", "Dupont", "famille",
+       "famille/Jean Dupont.htm"},
+      {"a 254-character first name is cut", std::string(254, 'a'), "Dupont", "",
+       std::string(242, 'a')},
       {"accented names", "\xc3\x89lodie", "Lef\xc3\xa8vre", "", "\xc3\x89lodie Lef\xc3\xa8vre.htm"},
   };
   for (const Case& c : cases) {
@@ -113,11 +115,13 @@ TEST(PageRun, EveryFailureGivesItsReportAndLosesNothing) {
   RunOptions size_limited = Piped(true, true);
   size_limited.file_size_limit = 1000;
   const auto read_only_folder = [](const RunFolder& folder) {
-    fs::permissions(folder.Pages(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                        fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(folder.Pages(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
   };
   const auto read_only_page = [](const RunFolder& folder) {
-    fs::permissions(folder.Pages() + "/Jean Dupont.htm", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder.Pages() + "/Jean Dupont.htm",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   };
   std::string long_utf8_name;
   for (int i = 0; i < 130; ++i) long_utf8_name += "\xc3\xa9";  // 130 characters, 260 bytes
@@ -125,7 +129,8 @@ TEST(PageRun, EveryFailureGivesItsReportAndLosesNothing) {
       {"a missing subfolder", "famille\\Jean", nullptr, Piped(true, true), "Invalid filename"},
       {"a folder the program may not write", "Jean", read_only_folder, as_nobody, "Access denied"},
       {"a page the program may not write", "Jean", read_only_page, as_nobody, "Access denied"},
-      {"a name too long once in UTF-8", long_utf8_name, nullptr, Piped(true, true), "Unknown Run-Time error : 123"},
+      {"a name too long once in UTF-8", long_utf8_name, nullptr, Piped(true, true),
+       "Unknown Run-Time error : 123"},
       {"a file-size limit", "Jean", nullptr, size_limited, "Disk Full"},
   };
   for (const FailureCase& c : cases) {
@@ -144,10 +149,12 @@ TEST(PageRun, WithNoPagesFolderEveryQuestionIsAskedBeforeTheReport) {
   options.pages_folder = false;
   ProgramRun run(options);
   for (int question = 0; question < 11; ++question) {
-    ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) { return s.CursorColumn() == 2; })) << run.Screen().Dump();
+    ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) { return s.CursorColumn() == 2; }))
+        << run.Screen().Dump();
     const int row = run.Screen().CursorRow();
     run.Type("x\r");
-    ASSERT_TRUE(run.WaitFor([&](const VirtualTerminal& s) { return s.CursorRow() != row || !s.CursorVisible(); }));
+    ASSERT_TRUE(run.WaitFor(
+        [&](const VirtualTerminal& s) { return s.CursorRow() != row || !s.CursorVisible(); }));
   }
   ASSERT_TRUE(run.WaitForCursor(1, 7));
   EXPECT_EQ(run.Screen().Row(6), " Appuyez sur [Entrée] pour continuer...");
@@ -163,7 +170,8 @@ TEST(PageRun, AFullDiskGivesDiskFullAndKeepsTheEarlierPage) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
   ProgramRun run(Piped(true, true));
   const std::string pages = run.Folder().Pages();
-  ASSERT_EQ(::mount("tmpfs", pages.c_str(), "tmpfs", 0, "size=8k,mode=0777"), 0) << std::strerror(errno);
+  ASSERT_EQ(::mount("tmpfs", pages.c_str(), "tmpfs", 0, "size=8k,mode=0777"), 0)
+      << std::strerror(errno);
   WriteFile(pages + "/Jean Dupont.htm", kEarlierPage);
   WriteFile(pages + "/filler", std::string(4096, 'f'));  // the rest of the room
   EXPECT_EQ(RunWithAnswers(run, JeanDupontTyped()), 217);

@@ -30,7 +30,8 @@ inline Personne JeanDupont() {
 // The same answers as typed, one line each, in the order they are asked.
 inline std::string JeanDupontTyped() {
   return "Dupont\nJean\n12 rue des Lilas, 75011 Paris\njean.dupont@example.fr\njd@example.org\n"
-         "01 23 45 67 89\n06 12 34 56 78\n14/07/1985\nPassionn\xc3\xa9 de photo & de jazz\nphoto.jpg\nD\n\n";
+         "01 23 45 67 89\n06 12 34 56 78\n14/07/1985\nPassionn\xc3\xa9 de photo & de "
+         "jazz\nphoto.jpg\nD\n\n";
 }
 
 inline std::string ReadFile(const std::string& path) {
@@ -40,6 +41,8 @@ inline std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-inline std::string Fixture(const std::string& name) { return ReadFile(std::string(PAGISTE_FIXTURES) + "/" + name); }
+inline std::string Fixture(const std::string& name) {
+  return ReadFile(std::string(PAGISTE_FIXTURES) + "/" + name);
+}
 
 }  // namespace pagiste::testing

@@ -1,18 +1,17 @@
 #include "support/program_run.hpp"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <grp.h>
-#include <sys/resource.h>
-
 #include <array>
-#include <filesystem>
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -34,14 +33,16 @@ void WriteAll(int fd, std::string_view bytes) {
 
 constexpr uid_t kNobody = 65534;
 
-[[noreturn]] void StartChild(const RunOptions& options, const std::string& directory, int stdin_read,
-                             int stdout_write) {
+[[noreturn]] void StartChild(const RunOptions& options, const std::string& directory,
+                             int stdin_read, int stdout_write) {
   if (::chdir(directory.c_str()) != 0) ::_exit(120);
   if (options.as_unprivileged_user && ::geteuid() == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(122);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+      ::_exit(122);
   }
   if (options.file_size_limit >= 0) {
-    const rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+    const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
+                       static_cast<rlim_t>(options.file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
@@ -90,8 +91,7 @@ ProgramRun::ProgramRun(const RunOptions& options)
   size.ws_col = static_cast<unsigned short>(options.columns);
   pid_ = ::forkpty(&master_fd_, nullptr, nullptr, &size);
   if (pid_ < 0) throw std::runtime_error("forkpty");
-  if (pid_ == 0) StartChild(options, folder_.App(),
-                            in_pipe[0], out_pipe[1]);
+  if (pid_ == 0) StartChild(options, folder_.App(), in_pipe[0], out_pipe[1]);
   if (in_pipe[0] >= 0) ::close(in_pipe[0]);
   if (out_pipe[1] >= 0) ::close(out_pipe[1]);
   stdin_pipe_ = in_pipe[1];

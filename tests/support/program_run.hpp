@@ -18,9 +18,9 @@ namespace pagiste::testing {
 struct RunOptions {
   int rows = 25;
   int columns = 80;
-  bool stdin_from_pipe = false;   // answers come through a pipe, not the keyboard
-  bool stdout_to_pipe = false;    // the report is captured; screens go to /dev/tty
-  bool pages_folder = true;       // a "personnes" folder beside the working directory
+  bool stdin_from_pipe = false;       // answers come through a pipe, not the keyboard
+  bool stdout_to_pipe = false;        // the report is captured; screens go to /dev/tty
+  bool pages_folder = true;           // a "personnes" folder beside the working directory
   bool as_unprivileged_user = false;  // when the tests run as root: run as nobody
   long file_size_limit = -1;          // RLIMIT_FSIZE for the program, -1 for none
 };

@@ -1,9 +1,8 @@
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -32,7 +31,8 @@ TEST(PageTemplate, AFullSetOfAnswersGivesTheHandWrittenPageByteForByte) {
 TEST(PageTemplate, EmptyAnswersStillGiveFortyThreeLines) {
   const std::string page = JoinedPage(Personne{});
   std::size_t line_ends = 0;
-  for (std::size_t at = page.find("\r\n"); at != std::string::npos; at = page.find("\r\n", at + 2)) ++line_ends;
+  for (std::size_t at = page.find("\r\n"); at != std::string::npos; at = page.find("\r\n", at + 2))
+    ++line_ends;
   EXPECT_EQ(line_ends, 43U);
   EXPECT_EQ(page.substr(page.size() - 9), "</HTML>\r\n");
   EXPECT_NE(page.find(R"(BACKGROUND="Skins//Back.jpg">)"), std::string::npos);
@@ -65,11 +65,14 @@ TEST(PageFileName, FirstNameThenFamilyNameCutTo255Characters) {
       {"\x90lodie", "Lef\x8Avre", "../personnes/\xC3\x89lodie Lef\xC3\xA8vre.htm"},
       {std::string(254, 'p'), "Nom", "../personnes/" + std::string(242, 'p')},
       {std::string(237, 'p'), "Nom", "../personnes/" + std::string(237, 'p') + " Nom."},
-      {std::string(130, '\x82'), "", "../personnes/" + [] {
-         std::string e;
-         for (int i = 0; i < 130; ++i) e += "\xC3\xA9";
-         return e;
-       }() + " .htm"},
+      {std::string(130, '\x82'), "",
+       "../personnes/" +
+           [] {
+             std::string e;
+             for (int i = 0; i < 130; ++i) e += "\xC3\xA9";
+             return e;
+           }() +
+           " .htm"},
   };
   for (const Case& c : cases) {
     Personne personne;
@@ -81,13 +84,26 @@ TEST(PageFileName, FirstNameThenFamilyNameCutTo255Characters) {
 
 TEST(PageFile, SystemErrorsGiveTheCodeOfTheirCause) {
   const std::pair<int, FailureCode> table[] = {
-      {ENOENT, 3},   {ENOTDIR, 3}, {EACCES, 5},        {EPERM, 5},
-      {EROFS, 5},    {EISDIR, 5},  {ETXTBSY, 5},       {EMFILE, 4},
-      {ENFILE, 4},   {ENAMETOOLONG, 123}, {EILSEQ, 123}, {EINVAL, 123},
-      {ENOSPC, 101}, {EDQUOT, 101}, {EFBIG, 101},
-      {EIO, UnlistedSystemError(EIO)}, {ELOOP, UnlistedSystemError(ELOOP)},
+      {ENOENT, 3},
+      {ENOTDIR, 3},
+      {EACCES, 5},
+      {EPERM, 5},
+      {EROFS, 5},
+      {EISDIR, 5},
+      {ETXTBSY, 5},
+      {EMFILE, 4},
+      {ENFILE, 4},
+      {ENAMETOOLONG, 123},
+      {EILSEQ, 123},
+      {EINVAL, 123},
+      {ENOSPC, 101},
+      {EDQUOT, 101},
+      {EFBIG, 101},
+      {EIO, UnlistedSystemError(EIO)},
+      {ELOOP, UnlistedSystemError(ELOOP)},
   };
-  for (const auto& [error_number, code] : table) EXPECT_EQ(CreationFailure(error_number), code) << error_number;
+  for (const auto& [error_number, code] : table)
+    EXPECT_EQ(CreationFailure(error_number), code) << error_number;
 }
 
 // An ending signal while the page is being written leaves no trace of it.
@@ -98,7 +114,8 @@ TEST(PageFile, AnEndingSignalWhileWritingRemovesTheUnfinishedPage) {
   if (child == 0) {
     InstallEndingSignalHandlers();
     PageFile file;
-    if (file.Create(page) != kNoFailure || file.WriteLine(std::string(1000, 'x')) != kNoFailure) ::_exit(1);
+    if (file.Create(page) != kNoFailure || file.WriteLine(std::string(1000, 'x')) != kNoFailure)
+      ::_exit(1);
     ::raise(SIGTERM);
     ::_exit(2);
   }

@@ -57,11 +57,13 @@ void RestoreTerminalNow() {
 
 namespace {
 
-// The keys' terminal: every byte as typed, nothing done by the terminal itself.
+// The keys' terminal: every byte as typed, nothing done by the terminal
+// itself. On both, output bytes go out exactly as the program sends them.
 termios KeyboardModes(termios modes) {
   modes.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
                                           ICRNL | IXON | IXOFF);
   modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   modes.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
   modes.c_cflag |= CS8;
   modes.c_cc[VMIN] = 1;
@@ -69,10 +71,11 @@ termios KeyboardModes(termios modes) {
   return modes;
 }
 
-// A terminal that is only drawn on: no echo of stray typing, bytes sent as
-// they are, but Ctrl+C still interrupts since no key is read from it.
+// A terminal that is only drawn on: no echo of stray typing, but Ctrl+C
+// still interrupts since no key is read from it.
 termios DrawingModes(termios modes) {
   modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
+  modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   return modes;
 }
 

@@ -3,15 +3,11 @@
 #include <array>
 #include <charconv>
 
+#include "console/control_codes.hpp"
 #include "console/cp850.hpp"
 
 namespace pagiste {
 namespace {
-
-constexpr std::uint8_t kBell = 7;
-constexpr std::uint8_t kBackspace = 8;
-constexpr std::uint8_t kLineFeed = 10;
-constexpr std::uint8_t kCarriageReturn = 13;
 
 void AppendNumber(std::string& out, int value) {
   std::array<char, 12> digits{};
@@ -53,15 +49,15 @@ void CharacterWriter::WriteText(std::string_view text) {
 
 void CharacterWriter::Put(std::uint8_t code) {
   switch (code) {
-    case kBell:
+    case control::kBell:
       break;
-    case kBackspace:
+    case control::kBackspace:
       if (cursor_.column > 1) --cursor_.column;
       break;
-    case kLineFeed:
+    case control::kLineFeed:
       ++cursor_.row;
       break;
-    case kCarriageReturn:
+    case control::kCarriageReturn:
       cursor_.column = 1;
       break;
     default:

@@ -3,16 +3,11 @@
 #include <array>
 #include <charconv>
 
+#include "console/control_codes.hpp"
 #include "console/cp850.hpp"
 
 namespace pagiste {
 namespace {
-
-constexpr std::uint8_t kEscape = 0x1B;
-constexpr std::uint8_t kCarriageReturn = 13;
-constexpr std::uint8_t kLineFeed = 10;
-constexpr std::uint8_t kBackspace = 8;
-constexpr std::uint8_t kDelete = 127;
 
 bool IsFinalByte(std::uint8_t byte) {
   return byte >= 0x40 && byte <= 0x7E;
@@ -73,15 +68,15 @@ void KeyDecoder::Feed(std::uint8_t byte) {
 }
 
 void KeyDecoder::FeedGround(std::uint8_t byte) {
-  const bool folded = fold_crlf_ && after_carriage_return_ && byte == kLineFeed;
-  after_carriage_return_ = byte == kCarriageReturn;
+  const bool folded = fold_crlf_ && after_carriage_return_ && byte == control::kLineFeed;
+  after_carriage_return_ = byte == control::kCarriageReturn;
   if (folded) return;
-  if (byte == kEscape) {
+  if (byte == control::kEscape) {
     state_ = State::kEscape;
   } else if (byte >= 0x80) {
     StartUtf8(byte, false);
-  } else if (byte == kDelete) {
-    DeliverCharacter(kBackspace);  // what most terminals send for Backspace
+  } else if (byte == control::kDelete) {
+    DeliverCharacter(control::kBackspace);  // what most terminals send for Backspace
   } else if (byte != 0) {
     DeliverCharacter(byte);
   }
@@ -93,9 +88,9 @@ void KeyDecoder::FeedEscape(std::uint8_t byte) {
     state_ = State::kCsi;
   } else if (byte == 'O') {
     state_ = State::kSs3;
-  } else if (byte == kEscape) {
+  } else if (byte == control::kEscape) {
     // Esc pressed twice: the first one is a key of its own.
-    DeliverCharacter(kEscape);
+    DeliverCharacter(control::kEscape);
   } else if (byte >= 0x80) {
     StartUtf8(byte, true);
   } else {
@@ -140,7 +135,7 @@ void KeyDecoder::FinishSequence(std::uint8_t final_byte, bool ss3) {
       break;
     case 'M':
       // Keypad Enter in application mode (ESC O M); ESC [ M is something else.
-      if (ss3) DeliverCharacter(kCarriageReturn);
+      if (ss3) DeliverCharacter(control::kCarriageReturn);
       break;
     case '~':
       if (parsed.first == 1 || parsed.first == 7) Deliver(Key::Kind::kHome);
@@ -190,7 +185,7 @@ void KeyDecoder::FeedUtf8(std::uint8_t byte) {
 void KeyDecoder::Expire() {
   if (state_ != State::kEscape) return;
   state_ = State::kGround;
-  DeliverCharacter(kEscape);
+  DeliverCharacter(control::kEscape);
 }
 
 void KeyDecoder::DeliverCharacter(std::uint8_t code) {

@@ -2,19 +2,9 @@
 
 #include <string_view>
 
+#include "console/control_codes.hpp"
+
 namespace pagiste {
-namespace {
-
-constexpr std::uint8_t kBell = 7;
-constexpr std::uint8_t kBackspace = 8;
-constexpr std::uint8_t kLineFeed = 10;
-constexpr std::uint8_t kEnter = 13;
-constexpr std::uint8_t kCtrlS = 19;
-constexpr std::uint8_t kCtrlY = 25;
-constexpr std::uint8_t kCtrlZ = 26;
-constexpr std::uint8_t kEscape = 27;
-
-}  // namespace
 
 bool LineEditor::Press(Key key) {
   switch (key.kind) {
@@ -33,7 +23,7 @@ bool LineEditor::Press(Key key) {
     case Key::Kind::kCharacter:
       break;
   }
-  if (key.code == kEnter || key.code == kLineFeed) {
+  if (key.code == control::kCarriageReturn || key.code == control::kLineFeed) {
     EndLine();
     return true;
   }
@@ -43,16 +33,16 @@ bool LineEditor::Press(Key key) {
 
 void LineEditor::PressCharacter(std::uint8_t code) {
   switch (code) {
-    case kBackspace:
-    case kCtrlS:
+    case control::kBackspace:
+    case control::kCtrlS:
       EraseLast();
       break;
-    case kEscape:
-    case kCtrlY:
+    case control::kEscape:
+    case control::kCtrlY:
       EraseAll();
       break;
-    case kCtrlZ:
-    case kBell:  // its echo would write nothing and part the line from the screen
+    case control::kCtrlZ:
+    case control::kBell:  // its echo would write nothing and part the line from the screen
       break;
     default:
       Type(code);

@@ -15,6 +15,7 @@ inline constexpr FailureCode kAccessDenied = 5;
 inline constexpr FailureCode kReadPastEndOfFile = 100;
 inline constexpr FailureCode kDiskFull = 101;
 inline constexpr FailureCode kInvalidName = 123;
+inline constexpr FailureCode kHeapOverflow = 203;  // "Out of memory"
 
 // A system error number with no code of its own is carried with this bit set,
 // so that the report shows that number and never the message of a listed

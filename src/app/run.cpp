@@ -1,5 +1,7 @@
 #include "app/run.hpp"
 
+#include <new>
+
 #include "app/failure.hpp"
 #include "app/personne.hpp"
 #include "app/signals.hpp"
@@ -21,6 +23,10 @@ int RunSequence() {
   } catch (const Failure& failure) {
     console.Restore();
     FailureReport(failure, CallSite(__builtin_return_address(0)));
+  } catch (const std::bad_alloc&) {
+    // Raised by no check of ours, so no statement can be named.
+    console.Restore();
+    FailureReport(Failure{kHeapOverflow, 0}, CallSite(__builtin_return_address(0)));
   }
   return kExitCompleted;
 }

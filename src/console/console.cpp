@@ -10,10 +10,6 @@ constexpr Attribute kStartAttribute = 0x07;
 
 }  // namespace
 
-std::optional<ConsoleHandles> OpenConsole() {
-  return FindConsole();
-}
-
 Console::Console(const ConsoleHandles& handles)
     : device_(handles),
       writer_(handles.size, kStartAttribute),

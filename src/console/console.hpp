@@ -16,9 +16,6 @@
 
 namespace pagiste {
 
-// Takes over the terminal, or says on standard error why it cannot.
-std::optional<ConsoleHandles> OpenConsole();
-
 class Console {
  public:
   explicit Console(const ConsoleHandles& handles);

@@ -95,7 +95,7 @@ std::optional<WindowSize> ReadSize(int fd) {
 
 }  // namespace
 
-std::optional<ConsoleHandles> FindConsole() {
+std::optional<ConsoleHandles> OpenConsole() {
   ConsoleHandles handles;
   handles.output_fd = STDOUT_FILENO;
   std::optional<WindowSize> size = ReadSize(STDOUT_FILENO);

@@ -20,9 +20,9 @@ struct ConsoleHandles {
   WindowSize size;
 };
 
-// Finds the terminal; on failure writes the reason to standard error and
-// gives nothing.
-std::optional<ConsoleHandles> FindConsole();
+// Finds the terminal to draw on and the keyboard to read; on failure writes
+// the reason to standard error and gives nothing.
+std::optional<ConsoleHandles> OpenConsole();
 
 // Async-signal-safe: puts the terminal back as TerminalDevice found it, if
 // it has changed it and not put it back yet.

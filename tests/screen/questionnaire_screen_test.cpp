@@ -225,5 +225,18 @@ TEST(QuestionnaireScreens, AccentedAndRefusedCharactersAndEditingKeys) {
   EXPECT_EQ(run.Screen().CursorColumn(), 6);
 }
 
+TEST(QuestionnaireScreens, ALoneEscErasesTheAnswerOnceNoSequenceFollows) {
+  ProgramRun run({});
+  ASSERT_TRUE(run.WaitForCursor(2, 8));
+  run.Type("answer");
+  ASSERT_TRUE(run.WaitForCursor(8, 8));
+  run.Type("\x1b");  // nothing follows: after a short delay it is the Esc key
+  ASSERT_TRUE(run.WaitForCursor(2, 8)) << run.Screen().Dump();
+  EXPECT_EQ(run.Screen().Row(8), "");
+  run.Type("ok\r");
+  ASSERT_TRUE(run.WaitForCursor(2, 11));
+  EXPECT_EQ(run.Screen().Row(8), " ok");
+}
+
 }  // namespace
 }  // namespace pagiste::testing

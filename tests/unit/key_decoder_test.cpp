@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,34 @@ TEST(KeyDecoder, ABurstDeliversEveryKeyOnceInOrder) {
     }
   }
   EXPECT_EQ(DecodeWhole(burst), expected);
+}
+
+// However the bytes are split between reads, the keys are the same.
+TEST(KeyDecoder, RandomInputGivesTheSameKeysWholeOrInPieces) {
+  std::mt19937 random(20261211);
+  const std::string alphabet =
+      std::string("\x1b[O;~1234578ABCDFHMPu\r\n\x7f\x03a\xc3\xa9\xe2\x82\xac\x80\xff", 32);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    const int length = static_cast<int>(random() % 40);
+    for (int i = 0; i < length; ++i) bytes += alphabet[random() % alphabet.size()];
+    KeyDecoder in_pieces;
+    std::vector<Key> keys;
+    for (std::size_t at = 0; at < bytes.size();) {
+      const std::size_t piece = 1 + random() % 5;
+      in_pieces.Feed(bytes.substr(at, piece));
+      at += piece;
+      for (const Key& key : Drain(in_pieces)) keys.push_back(key);
+    }
+    in_pieces.Expire();
+    for (const Key& key : Drain(in_pieces)) keys.push_back(key);
+    ASSERT_EQ(keys, DecodeWhole(bytes)) << ::testing::PrintToString(bytes);
+    for (const Key& key : keys) {
+      if (key.kind == Kind::kCharacter) {
+        EXPECT_NE(key.code, 0);
+      }
+    }
+  }
 }
 
 TEST(KeyDecoder, PipedInputEndsALineAtLfCrOrCrLf) {

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -42,11 +42,10 @@ void ExpectModesAsFound(const termios& modes) {
 
 // What the terminal shows for text written after the program has gone:
 // default colours, a visible cursor, and autowrap back on.
-void ExpectTerminalHandedBack(ProgramRun& run, const VirtualTerminal& screen) {
+void ExpectTerminalHandedBack(ProgramRun& run) {
   ExpectModesAsFound(run.TerminalModes());
-  EXPECT_TRUE(screen.CursorVisible());
-  VirtualTerminal& after =
-      const_cast<VirtualTerminal&>(screen);  // the test writes on it like a shell would
+  EXPECT_TRUE(run.Screen().CursorVisible());
+  VirtualTerminal& after = run.Terminal();  // the test writes on it as a shell would
   after.Feed("\x1b[1;1H" + std::string(81, 'w'));
   EXPECT_EQ(after.CursorRow(), 2) << "autowrap still off";
   EXPECT_EQ(after.Cell(1, 1).foreground, -1) << "colours not reset";
@@ -102,7 +101,7 @@ TEST(Ending, ACompletedRunEndsWithStatusZeroAndHandsTheTerminalBack) {
   EXPECT_EQ(run.Finish(), 0);
   EXPECT_EQ(run.Screen().Row(4).substr(0, 24),
             " Toutes les informations");  // the closing screen stays
-  ExpectTerminalHandedBack(run, run.Screen());
+  ExpectTerminalHandedBack(run);
 }
 
 TEST(Ending, EndingSignalsHandTheTerminalBackAndEndTheProgramAsUsual) {
@@ -113,7 +112,7 @@ TEST(Ending, EndingSignalsHandTheTerminalBackAndEndTheProgramAsUsual) {
     ASSERT_TRUE(run.WaitForCursor(5, 8));
     run.Signal(signal_number);
     EXPECT_EQ(run.Finish(), 128 + signal_number) << strsignal(signal_number);
-    ExpectTerminalHandedBack(run, run.Screen());
+    ExpectTerminalHandedBack(run);
   }
 }
 
@@ -176,7 +175,7 @@ TEST(Ending, InputThatEndsBeforeTheLastAnswerEndsInTheFailureReport) {
   EXPECT_EQ(run.Screen().Row(8), " Dupont");
   EXPECT_EQ(run.Screen().Row(11), " Jean");
   EXPECT_EQ(run.Screen().Row(13), " Adresse :");
-  ExpectTerminalHandedBack(run, run.Screen());
+  ExpectTerminalHandedBack(run);
   // The locations name the failing statement and the start-up code's call.
   if (SourceLineOf(report.location).find("??") == std::string::npos) {
     EXPECT_NE(SourceLineOf(report.location).find("questionnaire.cpp:"), std::string::npos)

@@ -12,6 +12,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "support/fixtures.hpp"
 #include "support/program_run.hpp"
@@ -83,7 +84,7 @@ TEST(PageRun, TheNamesMakeTheFileName) {
     std::string subfolder;  // made beforehand, when not empty
     std::string file;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases = {
       {"both names empty", "", "", "", " .htm"},
       {"a backslash is a folder separator", "famille\\Jean", "Dupont", "famille",
        "famille/Jean Dupont.htm"},
@@ -125,7 +126,7 @@ TEST(PageRun, EveryFailureGivesItsReportAndLosesNothing) {
   };
   std::string long_utf8_name;
   for (int i = 0; i < 130; ++i) long_utf8_name += "\xc3\xa9";  // 130 characters, 260 bytes
-  const FailureCase cases[] = {
+  const std::vector<FailureCase> cases = {
       {"a missing subfolder", "famille\\Jean", nullptr, Piped(true, true), "Invalid filename"},
       {"a folder the program may not write", "Jean", read_only_folder, as_nobody, "Access denied"},
       {"a page the program may not write", "Jean", read_only_page, as_nobody, "Access denied"},

@@ -4,13 +4,13 @@
 #include <grp.h>
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -113,7 +113,7 @@ void ProgramRun::Type(std::string_view keys) const {
   WriteAll(master_fd_, keys);
 }
 
-void ProgramRun::Pipe(std::string_view bytes) {
+void ProgramRun::Pipe(std::string_view bytes) const {
   WriteAll(stdin_pipe_, bytes);
 }
 

@@ -70,7 +70,7 @@ class ProgramRun {
   // Bytes as the keyboard sends them.
   void Type(std::string_view keys) const;
   // Bytes into the standard input pipe; Close ends that input.
-  void Pipe(std::string_view bytes);
+  void Pipe(std::string_view bytes) const;
   void ClosePipe();
 
   // Reads the program's output until the screen satisfies the condition.
@@ -86,6 +86,8 @@ class ProgramRun {
   void HangUp();
 
   [[nodiscard]] const VirtualTerminal& Screen() const { return *screen_; }
+  // The same terminal, for a test that writes on it after the program.
+  [[nodiscard]] VirtualTerminal& Terminal() { return *screen_; }
   [[nodiscard]] const std::string& Output() const { return output_; }       // all bytes drawn
   [[nodiscard]] const std::string& Stdout() const { return stdout_text_; }  // with stdout_to_pipe
   [[nodiscard]] termios TerminalModes() const;

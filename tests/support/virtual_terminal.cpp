@@ -32,9 +32,11 @@ const VTermScreenCallbacks kCallbacks = {
 }  // namespace
 
 VirtualTerminal::VirtualTerminal(int rows, int columns)
-    : rows_(rows), columns_(columns), vterm_(vterm_new(rows, columns)) {
+    : rows_(rows),
+      columns_(columns),
+      vterm_(vterm_new(rows, columns)),
+      screen_(vterm_obtain_screen(vterm_)) {
   vterm_set_utf8(vterm_, 1);
-  screen_ = vterm_obtain_screen(vterm_);
   vterm_screen_set_callbacks(screen_, &kCallbacks, &cursor_visible_);
   vterm_screen_reset(screen_, 1);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace pagiste {
 namespace {
 
@@ -13,7 +15,7 @@ TEST(Attribute, ColourArithmetic) {
     int foreground;  // -1: not set
     Attribute expected;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases = {
       {"only three bits of a background count", 0x07, 9, -1, 0x17},
       {"yellow on red", 0x07, 4, 14, 0x4E},
       {"white on blue whatever came before", 0xF0, 1, 15, 0x1F},
@@ -38,7 +40,7 @@ TEST(Attribute, TerminalColourNumbersSwapRedAndBlue) {
     int foreground;
     int background;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases = {
       {0x1F, 97, 44},   // white on blue
       {0x4F, 97, 41},   // white on red
       {0x1E, 93, 44},   // yellow on blue

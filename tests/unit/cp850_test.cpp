@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 namespace pagiste {
 namespace {
@@ -18,7 +19,7 @@ TEST(Cp850, EveryByteSurvivesTheRoundTripThroughUnicode) {
 }
 
 TEST(Cp850, TheProgramsAccentedLettersAndSomeOthers) {
-  const std::pair<std::uint8_t, char32_t> table[] = {
+  const std::vector<std::pair<std::uint8_t, char32_t>> table = {
       {0x82, U'é'}, {0x85, U'à'}, {0x8A, U'è'},   {0x90, U'É'}, {0x87, U'ç'},
       {0xD5, U'ı'}, {0x9F, U'ƒ'}, {0xFF, 0x00A0}, {'A', U'A'},
   };
@@ -44,7 +45,7 @@ TEST(Cp850, ControlCodesAreShownAsPcFontSymbolsNeverAsControls) {
 }
 
 TEST(Cp850, Utf8EncodingOfEachLength) {
-  const std::pair<char32_t, std::string> table[] = {
+  const std::vector<std::pair<char32_t, std::string>> table = {
       {U'A', "A"},
       {U'é', "\xC3\xA9"},
       {U'⌂', "\xE2\x8C\x82"},

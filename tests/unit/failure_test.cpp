@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace pagiste {
 namespace {
 
 TEST(FailureMessage, KnownCodesAndTheFormatForTheRest) {
-  const std::pair<FailureCode, const char*> table[] = {
+  const std::vector<std::pair<FailureCode, const char*>> table = {
       {1, "Out of memory"},
       {3, "Invalid filename"},
       {5, "Access denied"},

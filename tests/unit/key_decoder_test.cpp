@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -9,8 +10,8 @@
 namespace pagiste {
 
 void PrintTo(const Key& key, std::ostream* out) {
-  static const char* const kNames[] = {"char", "Home", "Left", "Right", "End"};
-  *out << kNames[static_cast<int>(key.kind)];
+  static constexpr std::array<const char*, 5> kNames = {"char", "Home", "Left", "Right", "End"};
+  *out << kNames.at(static_cast<std::size_t>(key.kind));
   if (key.kind == Key::Kind::kCharacter) *out << ' ' << int{key.code};
 }
 

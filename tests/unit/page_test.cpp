@@ -1,11 +1,12 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/signals.hpp"
 #include "page/page_file.hpp"
@@ -40,7 +41,7 @@ TEST(PageTemplate, EmptyAnswersStillGiveFortyThreeLines) {
 }
 
 TEST(PageTemplate, AnswersAreInsertedUnescapedAndNonAsciiAsCharacterReferences) {
-  const std::pair<std::string, std::string> table[] = {
+  const std::vector<std::pair<std::string, std::string>> table = {
       {"Zo\x82", "Zo&#233;"},
       {"\x90lodie Lef\x8Avre", "&#201;lodie Lef&#232;vre"},
       {"<b>&amp;\"x\"", "<b>&amp;\"x\""},  // nothing escaped: it may break the markup
@@ -57,7 +58,7 @@ TEST(PageFileName, FirstNameThenFamilyNameCutTo255Characters) {
     std::string nom;
     std::string path;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases = {
       {"Jean", "Dupont", "../personnes/Jean Dupont.htm"},
       {"", "", "../personnes/ .htm"},
       {"famille\\Jean", "Dupont", "../personnes/famille/Jean Dupont.htm"},
@@ -83,7 +84,7 @@ TEST(PageFileName, FirstNameThenFamilyNameCutTo255Characters) {
 }
 
 TEST(PageFile, SystemErrorsGiveTheCodeOfTheirCause) {
-  const std::pair<int, FailureCode> table[] = {
+  const std::vector<std::pair<int, FailureCode>> table = {
       {ENOENT, 3},
       {ENOTDIR, 3},
       {EACCES, 5},

@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
+
+#include "console/terminal.hpp"
 
 // Set by the linker at the first byte of the program's image.
 extern "C" const char __executable_start[];  // NOLINT(bugprone-reserved-identifier)
@@ -95,13 +96,7 @@ void FailureReport(const Failure& failure, std::uintptr_t caller) {
   std::string_view rest = report;
   while (!rest.empty()) {
     const std::size_t line_length = rest.find('\n') + 1;
-    std::string_view line = rest.substr(0, line_length);
-    while (!line.empty()) {
-      const ssize_t written = ::write(STDOUT_FILENO, line.data(), line.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) break;
-      line.remove_prefix(static_cast<std::size_t>(written));
-    }
+    WriteAll(STDOUT_FILENO, rest.substr(0, line_length));
     rest.remove_prefix(line_length);
   }
   std::_Exit(kFailureExitStatus);

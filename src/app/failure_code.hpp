@@ -8,7 +8,6 @@ namespace pagiste {
 using FailureCode = std::uint16_t;
 
 inline constexpr FailureCode kNoFailure = 0;
-inline constexpr FailureCode kFileNotFound = 2;
 inline constexpr FailureCode kInvalidFilename = 3;
 inline constexpr FailureCode kTooManyOpenFiles = 4;
 inline constexpr FailureCode kAccessDenied = 5;

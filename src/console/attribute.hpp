@@ -9,10 +9,8 @@ namespace pagiste {
 using Attribute = std::uint8_t;
 
 enum ConsoleColor : std::uint8_t {
-  kBlack = 0,
   kBlue = 1,
   kRed = 4,
-  kLightGrey = 7,
   kYellow = 14,
   kWhite = 15,
 };

@@ -58,8 +58,6 @@ class CharacterWriter {
   [[nodiscard]] bool HasOutput() const { return !output_.empty(); }
 
   [[nodiscard]] Position Cursor() const { return cursor_; }
-  [[nodiscard]] Attribute CurrentAttribute() const { return attribute_; }
-  [[nodiscard]] WindowSize Size() const { return size_; }
 
  private:
   void Put(std::uint8_t code);

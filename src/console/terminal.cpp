@@ -30,6 +30,8 @@ struct RestoreState {
 };
 RestoreState g_restore;
 
+}  // namespace
+
 void WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -38,13 +40,11 @@ void WriteAll(int fd, std::string_view bytes) {
     } else if (written < 0 && errno == EAGAIN) {
       pollfd writable{fd, POLLOUT, 0};
       ::poll(&writable, 1, -1);
-    } else if (written < 0 && errno != EINTR) {
-      return;  // the terminal is gone; the next read says so
+    } else if (written == 0 || errno != EINTR) {
+      return;
     }
   }
 }
-
-}  // namespace
 
 void RestoreTerminalNow() {
   if (g_restore.active == 0) return;

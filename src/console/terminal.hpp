@@ -24,6 +24,10 @@ struct ConsoleHandles {
 // the reason to standard error and gives nothing.
 std::optional<ConsoleHandles> OpenConsole();
 
+// Every byte, across partial writes and interruptions; gives up silently once
+// the descriptor fails (a terminal that went away shows at the next read).
+void WriteAll(int fd, std::string_view bytes);
+
 // Async-signal-safe: puts the terminal back as TerminalDevice found it, if
 // it has changed it and not put it back yet.
 void RestoreTerminalNow();
@@ -38,9 +42,6 @@ class TerminalDevice {
   TerminalDevice& operator=(const TerminalDevice&) = delete;
   TerminalDevice(TerminalDevice&&) = delete;
   TerminalDevice& operator=(TerminalDevice&&) = delete;
-
-  [[nodiscard]] WindowSize Size() const { return handles_.size; }
-  [[nodiscard]] bool InputIsTerminal() const { return handles_.input_is_terminal; }
 
   // All of it in one write() when the terminal takes it at once.
   void Send(std::string_view bytes) const;

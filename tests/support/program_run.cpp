@@ -133,7 +133,6 @@ bool ProgramRun::Pump(std::chrono::milliseconds wait) {
   const ssize_t count = ::read(master_fd_, buffer.data(), buffer.size());
   if (count <= 0) return false;
   const std::string_view bytes(buffer.data(), static_cast<std::size_t>(count));
-  output_ += bytes;
   screen_->Feed(bytes);
   return true;
 }

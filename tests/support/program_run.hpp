@@ -88,10 +88,8 @@ class ProgramRun {
   [[nodiscard]] const VirtualTerminal& Screen() const { return *screen_; }
   // The same terminal, for a test that writes on it after the program.
   [[nodiscard]] VirtualTerminal& Terminal() { return *screen_; }
-  [[nodiscard]] const std::string& Output() const { return output_; }       // all bytes drawn
   [[nodiscard]] const std::string& Stdout() const { return stdout_text_; }  // with stdout_to_pipe
   [[nodiscard]] termios TerminalModes() const;
-  [[nodiscard]] pid_t Pid() const { return pid_; }
   [[nodiscard]] const RunFolder& Folder() const { return folder_; }
 
  private:
@@ -105,7 +103,6 @@ class ProgramRun {
   int stdout_pipe_ = -1;
   pid_t pid_ = -1;
   int status_ = -1;
-  std::string output_;
   std::string stdout_text_;
 };
 

@@ -44,12 +44,11 @@ FailureCode Console::ReadLine(std::string& line) {
 }
 
 std::optional<Key> Console::NextKey() {
-  std::string bytes;
   while (!decoder_.HasKey()) {
     const auto timeout = decoder_.AwaitsMore() ? std::optional(kEscapeDelay) : std::nullopt;
-    switch (device_.Read(bytes, timeout)) {
+    switch (device_.Read(input_, timeout)) {
       case TerminalDevice::ReadResult::kBytes:
-        decoder_.Feed(bytes);
+        decoder_.Feed(input_);
         break;
       case TerminalDevice::ReadResult::kTimeout:
         decoder_.Expire();

@@ -42,6 +42,7 @@ class Console {
   CharacterWriter writer_;
   KeyDecoder decoder_;
   LineEditor editor_;
+  std::string input_;  // the bytes of the last read, kept to spare an allocation per key
 };
 
 }  // namespace pagiste

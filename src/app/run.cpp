@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "app/failure.hpp"
-#include "app/personne.hpp"
+#include "app/failure_report.hpp"
 #include "app/signals.hpp"
+#include "base/personne.hpp"
 #include "console/console.hpp"
 #include "page/page_writer.hpp"
 #include "questionnaire/questionnaire.hpp"
@@ -12,9 +12,9 @@
 namespace pagiste {
 
 int RunSequence() {
+  InstallEndingSignalHandlers();
   const auto handles = OpenConsole();
   if (!handles) return kExitNoConsole;
-  InstallEndingSignalHandlers();
   Console console(*handles);
   try {
     Personne personne;
@@ -26,7 +26,7 @@ int RunSequence() {
   } catch (const std::bad_alloc&) {
     // Raised by no check of ours, so no statement can be named.
     console.Restore();
-    FailureReport(Failure{kHeapOverflow, 0}, CallSite(__builtin_return_address(0)));
+    FailureReport(Failure{kOutOfMemory, 0}, CallSite(__builtin_return_address(0)));
   }
   return kExitCompleted;
 }

@@ -3,8 +3,8 @@
 #include <array>
 #include <charconv>
 
-#include "console/control_codes.hpp"
-#include "console/cp850.hpp"
+#include "base/control_codes.hpp"
+#include "base/cp850.hpp"
 
 namespace pagiste {
 namespace {

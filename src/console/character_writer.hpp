@@ -16,23 +16,9 @@
 #include <string_view>
 
 #include "console/attribute.hpp"
+#include "console/window.hpp"
 
 namespace pagiste {
-
-struct Position {
-  int column = 1;  // counted from 1
-  int row = 1;
-  friend bool operator==(const Position&, const Position&) = default;
-};
-
-struct WindowSize {
-  int columns = 80;
-  int rows = 25;
-};
-
-// Bytes that hand the terminal back in its usual state: colours, autowrap and
-// a visible cursor.
-inline constexpr std::string_view kTerminalRestore = "\x1b[0m\x1b[?7h\x1b[?25h";
 
 class CharacterWriter {
  public:

@@ -13,7 +13,7 @@ constexpr Attribute kStartAttribute = 0x07;
 Console::Console(const ConsoleHandles& handles)
     : device_(handles),
       writer_(handles.size, kStartAttribute),
-      decoder_(!handles.input_is_terminal),
+      decoder_(handles.input_is_terminal ? KeySource::kKeyboard : KeySource::kPipe),
       editor_(writer_) {}
 
 void Console::WriteText(std::string_view text) {
@@ -29,17 +29,14 @@ void Console::Flush() {
   if (writer_.HasOutput()) device_.Send(writer_.TakeOutput());
 }
 
-FailureCode Console::ReadLine(std::string& line) {
+std::optional<std::string> Console::ReadLine() {
   Flush();
   for (;;) {
     const std::optional<Key> key = NextKey();
-    if (!key) return kReadPastEndOfFile;
+    if (!key) return std::nullopt;
     const bool finished = editor_.Press(*key);
     Flush();
-    if (finished) {
-      line = editor_.TakeLine();
-      return kNoFailure;
-    }
+    if (finished) return editor_.TakeLine();
   }
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/failure_code.hpp"
 #include "console/character_writer.hpp"
 #include "console/key_decoder.hpp"
 #include "console/line_editor.hpp"
@@ -28,8 +27,8 @@ class Console {
 
   void WriteText(std::string_view text);
   void WriteLineEnd();
-  // One edited answer; kReadPastEndOfFile when input ends before Enter.
-  [[nodiscard]] FailureCode ReadLine(std::string& line);
+  // One edited answer, or nothing when input ends before Enter.
+  [[nodiscard]] std::optional<std::string> ReadLine();
 
   // Hands the terminal back as it was found (done anyway at destruction).
   void Restore();

@@ -3,8 +3,8 @@
 #include <array>
 #include <charconv>
 
-#include "console/control_codes.hpp"
-#include "console/cp850.hpp"
+#include "base/control_codes.hpp"
+#include "base/cp850.hpp"
 
 namespace pagiste {
 namespace {
@@ -68,7 +68,9 @@ void KeyDecoder::Feed(std::uint8_t byte) {
 }
 
 void KeyDecoder::FeedGround(std::uint8_t byte) {
-  const bool folded = fold_crlf_ && after_carriage_return_ && byte == control::kLineFeed;
+  // Piped text ends a line at LF, CR or CR LF: the LF of a CR LF pair is dropped.
+  const bool folded =
+      source_ == KeySource::kPipe && after_carriage_return_ && byte == control::kLineFeed;
   after_carriage_return_ = byte == control::kCarriageReturn;
   if (folded) return;
   if (byte == control::kEscape) {

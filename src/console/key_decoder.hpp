@@ -17,10 +17,12 @@ struct Key {
   friend bool operator==(const Key&, const Key&) = default;
 };
 
+// Where the bytes come from: a terminal's keyboard, or text piped in.
+enum class KeySource : std::uint8_t { kKeyboard, kPipe };
+
 class KeyDecoder {
  public:
-  // Piped input ends a line at LF, CR or CR LF: the LF of a CR LF pair is dropped.
-  explicit KeyDecoder(bool fold_crlf = false) : fold_crlf_(fold_crlf) {}
+  explicit KeyDecoder(KeySource source = KeySource::kKeyboard) : source_(source) {}
 
   void Feed(std::uint8_t byte);
   void Feed(const std::string& bytes) {
@@ -47,7 +49,7 @@ class KeyDecoder {
   void DeliverCharacter(std::uint8_t code);
   void Deliver(Key::Kind kind) { keys_.push_back(Key{kind, 0}); }
 
-  bool fold_crlf_;
+  KeySource source_;
   bool after_carriage_return_ = false;
   State state_ = State::kGround;
   std::string parameters_;  // parameter and intermediate bytes of the sequence

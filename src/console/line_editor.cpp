@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "console/control_codes.hpp"
+#include "base/control_codes.hpp"
 
 namespace pagiste {
 

@@ -9,7 +9,8 @@
 
 #include <array>
 #include <cerrno>
-#include <csignal>
+
+#include "base/write_all.hpp"
 
 namespace pagiste {
 namespace {
@@ -17,45 +18,41 @@ namespace {
 constexpr std::string_view kNoHandle = "No way to get the console handle\r\n";
 constexpr std::string_view kNoScreenInfo = "No way to get console screen buffer info\r\n";
 
-// What must be put back, kept where a signal handler can reach it.
+// Bytes that hand the terminal back in its usual state: colours, autowrap and
+// a visible cursor.
+constexpr std::string_view kTerminalRestore = "\x1b[0m\x1b[?7h\x1b[?25h";
+
+// One terminal's modes as found, when they could be read.
 struct SavedModes {
-  int fd = -1;
+  int fd = -1;  // -1: nothing to put back
   termios modes{};
 };
-struct RestoreState {
-  SavedModes output;
-  SavedModes input;  // fd -1 when input is the output's terminal, or no terminal
+
+// Everything the hand-back needs, kept where a signal handler finds it.
+struct Restoration {
   int draw_fd = -1;
-  volatile sig_atomic_t active = 0;
+  SavedModes output;
+  SavedModes input;  // a keyboard other than the drawing terminal
 };
-RestoreState g_restore;
 
-}  // namespace
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(written));
-    } else if (written < 0 && errno == EAGAIN) {
-      pollfd writable{fd, POLLOUT, 0};
-      ::poll(&writable, 1, -1);
-    } else if (written == 0 || errno != EINTR) {
-      return;
-    }
+void SetModes(int fd, const termios& modes) {
+  while (::tcsetattr(fd, TCSANOW, &modes) != 0 && errno == EINTR) {
   }
 }
 
-void RestoreTerminalNow() {
-  if (g_restore.active == 0) return;
-  g_restore.active = 0;
-  if (g_restore.input.fd >= 0) ::tcsetattr(g_restore.input.fd, TCSANOW, &g_restore.input.modes);
-  ::tcsetattr(g_restore.output.fd, TCSANOW, &g_restore.output.modes);
-  [[maybe_unused]] const ssize_t ignored =
-      ::write(g_restore.draw_fd, kTerminalRestore.data(), kTerminalRestore.size());
+// Async-signal-safe: runs from a signal handler as well as at the end.
+void HandBack(const Restoration& restoration) {
+  if (restoration.input.fd >= 0) SetModes(restoration.input.fd, restoration.input.modes);
+  if (restoration.output.fd >= 0) SetModes(restoration.output.fd, restoration.output.modes);
+  WriteAll(restoration.draw_fd, kTerminalRestore);
 }
 
-namespace {
+// Modes that could not be read are never "restored" later.
+SavedModes ReadModes(int fd) {
+  SavedModes saved;
+  if (::tcgetattr(fd, &saved.modes) == 0) saved.fd = fd;
+  return saved;
+}
 
 // The keys' terminal: every byte as typed, nothing done by the terminal
 // itself. On both, output bytes go out exactly as the program sends them.
@@ -77,6 +74,10 @@ termios DrawingModes(termios modes) {
   modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
   modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   return modes;
+}
+
+void ChangeModes(const SavedModes& saved, termios (*change)(termios)) {
+  if (saved.fd >= 0) SetModes(saved.fd, change(saved.modes));
 }
 
 bool SameTerminal(int first_fd, int second_fd) {
@@ -120,24 +121,16 @@ std::optional<ConsoleHandles> OpenConsole() {
 }
 
 TerminalDevice::TerminalDevice(const ConsoleHandles& handles) : handles_(handles) {
-  g_restore.draw_fd = handles_.output_fd;
-  g_restore.output.fd = handles_.output_fd;
-  g_restore.input.fd = -1;
-  ::tcgetattr(handles_.output_fd, &g_restore.output.modes);
+  Restoration restoration;
+  restoration.draw_fd = handles_.output_fd;
+  restoration.output = ReadModes(handles_.output_fd);
   const bool keys_from_output_terminal =
       handles_.input_is_terminal && SameTerminal(handles_.input_fd, handles_.output_fd);
-  if (handles_.input_is_terminal && !keys_from_output_terminal) {
-    g_restore.input.fd = handles_.input_fd;
-    ::tcgetattr(handles_.input_fd, &g_restore.input.modes);
-  }
-  g_restore.active = 1;
-  const termios output_modes = keys_from_output_terminal ? KeyboardModes(g_restore.output.modes)
-                                                         : DrawingModes(g_restore.output.modes);
-  ::tcsetattr(handles_.output_fd, TCSANOW, &output_modes);
-  if (g_restore.input.fd >= 0) {
-    const termios input_modes = KeyboardModes(g_restore.input.modes);
-    ::tcsetattr(handles_.input_fd, TCSANOW, &input_modes);
-  }
+  if (handles_.input_is_terminal && !keys_from_output_terminal)
+    restoration.input = ReadModes(handles_.input_fd);
+  restore_slot_ = emergency::Register<Restoration, HandBack>(restoration);
+  ChangeModes(restoration.output, keys_from_output_terminal ? KeyboardModes : DrawingModes);
+  ChangeModes(restoration.input, KeyboardModes);
 }
 
 TerminalDevice::~TerminalDevice() {
@@ -145,10 +138,9 @@ TerminalDevice::~TerminalDevice() {
   if (handles_.owns_output_fd) ::close(handles_.output_fd);
 }
 
-// One terminal per process: what is put back is kept where signals reach it.
-// NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 void TerminalDevice::Restore() {
-  RestoreTerminalNow();
+  emergency::RunNow(restore_slot_);
+  restore_slot_ = emergency::kNone;
 }
 
 void TerminalDevice::Send(std::string_view bytes) const {

@@ -1,13 +1,15 @@
 // The thin layer between the console and the terminal device: file
-// descriptors, terminal modes, signals, and the blocking reads and writes.
+// descriptors, terminal modes, and the blocking reads and writes.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "console/character_writer.hpp"
+#include "base/emergency_undo.hpp"
+#include "console/window.hpp"
 
 namespace pagiste {
 
@@ -24,18 +26,10 @@ struct ConsoleHandles {
 // the reason to standard error and gives nothing.
 std::optional<ConsoleHandles> OpenConsole();
 
-// Every byte, across partial writes and interruptions; gives up silently once
-// the descriptor fails (a terminal that went away shows at the next read).
-void WriteAll(int fd, std::string_view bytes);
-
-// Async-signal-safe: puts the terminal back as TerminalDevice found it, if
-// it has changed it and not put it back yet.
-void RestoreTerminalNow();
-
 class TerminalDevice {
  public:
-  // Puts the terminal in the modes the console needs; the destructor puts
-  // it back (and RestoreTerminalNow, for a signal handler).
+  // Puts the terminal in the modes the console needs, and registers how to
+  // put it back should a signal end the process.
   explicit TerminalDevice(const ConsoleHandles& handles);
   ~TerminalDevice();
   TerminalDevice(const TerminalDevice&) = delete;
@@ -55,6 +49,7 @@ class TerminalDevice {
 
  private:
   ConsoleHandles handles_;
+  emergency::Slot restore_slot_ = emergency::kNone;
 };
 
 }  // namespace pagiste

@@ -6,27 +6,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
-#include "console/cp850.hpp"
+#include "page/page_name.hpp"
 
 namespace pagiste {
 namespace {
 
-// The unfinished page's name, where a signal handler can reach it.
-std::array<char, PATH_MAX> g_unfinished_page{};
-volatile sig_atomic_t g_has_unfinished_page = 0;
+// The unfinished page's name, as the signal handler removes it.
+struct UnfinishedName {
+  std::array<char, PATH_MAX> path{};
+};
 
-void RememberUnfinished(const std::string& path) {
-  if (path.size() >= g_unfinished_page.size()) return;
-  std::memcpy(g_unfinished_page.data(), path.c_str(), path.size() + 1);
-  g_has_unfinished_page = 1;
-}
-
-void ForgetUnfinished() {
-  g_has_unfinished_page = 0;
+void RemoveUnfinished(const UnfinishedName& name) {
+  ::unlink(name.path.data());
 }
 
 std::string FolderOf(const std::string& path) {
@@ -45,46 +39,14 @@ FailureCode CheckExistingPage(const std::string& path) {
   return errno == ENOENT ? kNoFailure : CreationFailure(errno);
 }
 
+std::string UnfinishedPath(const std::string& folder, int attempt) {
+  std::array<char, 64> name{};
+  std::snprintf(name.data(), name.size(), "/.pagiste-%ld-%d.tmp", static_cast<long>(::getpid()),
+                attempt);
+  return folder + name.data();
+}
+
 }  // namespace
-
-std::string PageFileName(const Personne& personne) {
-  return "../personnes/" + personne.Prenom + " " + personne.Nom + ".htm";
-}
-
-std::string FileSystemPath(std::string_view cp850_path) {
-  std::string path;
-  for (const char byte : cp850_path.substr(0, kMaxPathLength)) {
-    AppendUtf8(path, byte == '\\' ? U'/' : Cp850ToUnicode(static_cast<std::uint8_t>(byte)));
-  }
-  return path;
-}
-
-FailureCode CreationFailure(int error_number) {
-  switch (error_number) {
-    case ENOENT:
-    case ENOTDIR:
-      return kInvalidFilename;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-      return kAccessDenied;
-    case EMFILE:
-    case ENFILE:
-      return kTooManyOpenFiles;
-    case ENAMETOOLONG:
-    case EILSEQ:
-    case EINVAL:
-      return kInvalidName;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return kDiskFull;
-    default:
-      return UnlistedSystemError(error_number);
-  }
-}
 
 PageFile::~PageFile() {
   Discard();
@@ -93,32 +55,36 @@ PageFile::~PageFile() {
 void PageFile::Discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (!unfinished_path_.empty()) ::unlink(unfinished_path_.c_str());
+  emergency::RunNow(removal_);
+  removal_ = emergency::kNone;
   unfinished_path_.clear();
-  ForgetUnfinished();
 }
 
 FailureCode PageFile::Create(const std::string& path) {
   if (const FailureCode refused = CheckExistingPage(path); refused != kNoFailure) return refused;
   path_ = path;
-  const std::string folder = FolderOf(path);
-  for (int attempt = 0; fd_ < 0; ++attempt) {
-    std::array<char, 64> name{};
-    std::snprintf(name.data(), name.size(), "/.pagiste-%ld-%d.tmp", static_cast<long>(::getpid()),
-                  attempt);
-    unfinished_path_ = folder + name.data();
-    // Registered before it exists, so that no moment leaves it unknown to the signal handler.
-    RememberUnfinished(unfinished_path_);
-    fd_ = ::open(unfinished_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && errno != EEXIST) {
-      const FailureCode failure = CreationFailure(errno);
-      unfinished_path_.clear();
-      ForgetUnfinished();
-      return failure;
-    }
-  }
   used_ = 0;
-  return kNoFailure;
+  return OpenUnfinished(FolderOf(path));
+}
+
+// A new file of our own beside the page. Its removal is registered only once
+// the file is ours, and in the same breath, so that a signal never removes
+// another's file nor leaves ours behind.
+FailureCode PageFile::OpenUnfinished(const std::string& folder) {
+  for (int attempt = 0;; ++attempt) {
+    const std::string candidate = UnfinishedPath(folder, attempt);
+    UnfinishedName name;
+    if (candidate.size() >= name.path.size()) return kInvalidName;
+    std::memcpy(name.path.data(), candidate.c_str(), candidate.size() + 1);
+    const emergency::SignalsBlocked blocked;
+    fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      unfinished_path_ = candidate;
+      removal_ = emergency::Register<UnfinishedName, RemoveUnfinished>(name);
+      return kNoFailure;
+    }
+    if (errno != EEXIST && errno != EINTR) return CreationFailure(errno);
+  }
 }
 
 FailureCode PageFile::WriteLine(std::string_view line) {
@@ -157,14 +123,12 @@ FailureCode PageFile::Close() {
   if (::close(fd_) != 0 && failure == kNoFailure) failure = kDiskFull;
   fd_ = -1;
   if (failure != kNoFailure) return failure;
+  const emergency::SignalsBlocked blocked;
   if (::rename(unfinished_path_.c_str(), path_.c_str()) != 0) return CreationFailure(errno);
+  emergency::Forget(removal_);
+  removal_ = emergency::kNone;
   unfinished_path_.clear();
-  ForgetUnfinished();
   return kNoFailure;
-}
-
-void RemoveUnfinishedPageNow() {
-  if (g_has_unfinished_page != 0) ::unlink(g_unfinished_page.data());
 }
 
 }  // namespace pagiste

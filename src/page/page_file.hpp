@@ -8,23 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/failure_code.hpp"
-#include "app/personne.hpp"
+#include "base/emergency_undo.hpp"
+#include "base/failure_code.hpp"
 
 namespace pagiste {
 
-inline constexpr std::size_t kMaxPathLength = 255;
 inline constexpr std::size_t kPageBufferSize = 256;
-
-// "../personnes/" + first name + " " + family name + ".htm", in code page 850.
-std::string PageFileName(const Personne& personne);
-
-// The name the file system gets: cut to 255 characters, every backslash a
-// folder separator, in UTF-8.
-std::string FileSystemPath(std::string_view cp850_path);
-
-// The failure code for a system error number met while creating the page.
-FailureCode CreationFailure(int error_number);
 
 class PageFile {
  public:
@@ -42,18 +31,17 @@ class PageFile {
   [[nodiscard]] FailureCode Close();
 
  private:
+  [[nodiscard]] FailureCode OpenUnfinished(const std::string& folder);
   [[nodiscard]] FailureCode Append(std::string_view text);
   [[nodiscard]] FailureCode Store(std::size_t size);
   void Discard();
 
   std::string path_;
   std::string unfinished_path_;
+  emergency::Slot removal_ = emergency::kNone;
   int fd_ = -1;
   std::array<char, kPageBufferSize> buffer_{};
   std::size_t used_ = 0;
 };
-
-// Async-signal-safe: removes a page still being written, if any.
-void RemoveUnfinishedPageNow();
 
 }  // namespace pagiste

@@ -1,6 +1,6 @@
 #include "page/page_template.hpp"
 
-#include "console/cp850.hpp"
+#include "base/cp850.hpp"
 
 namespace pagiste {
 namespace {

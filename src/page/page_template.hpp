@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/personne.hpp"
+#include "base/personne.hpp"
 
 namespace pagiste {
 

@@ -1,7 +1,8 @@
 #include "page/page_writer.hpp"
 
-#include "app/failure.hpp"
+#include "base/failure.hpp"
 #include "page/page_file.hpp"
+#include "page/page_name.hpp"
 #include "page/page_template.hpp"
 
 namespace pagiste {

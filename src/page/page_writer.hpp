@@ -1,7 +1,7 @@
 // Writes the person's page: "../personnes/<first> <family>.htm".
 #pragma once
 
-#include "app/personne.hpp"
+#include "base/personne.hpp"
 
 namespace pagiste {
 

@@ -1,20 +1,15 @@
 #include "questionnaire/questionnaire.hpp"
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
-#include "app/failure.hpp"
+#include "base/failure.hpp"
 #include "console/attribute.hpp"
+#include "questionnaire/questions.hpp"
 #include "questionnaire/texts.hpp"
 
 namespace pagiste {
 namespace {
-
-struct Question {
-  std::initializer_list<std::string_view> prompt_lines;
-  std::string Personne::*field = nullptr;
-};
 
 void WriteLine(Console& console, std::string_view text) {
   console.WriteText(text);
@@ -29,18 +24,21 @@ void ShowTitleBar(Console& console) {
   console.WriteLineEnd();
 }
 
-// Everything but the line end that follows the answer.
-void AskWithoutLineEnd(Console& console, Personne& personne, const Question& question) {
-  for (const std::string_view line : question.prompt_lines) WriteLine(console, line);
-  console.SetForeground(kYellow);
-  console.WriteText(" ");
-  CheckIo(console.ReadLine(personne.*question.field));
-  console.SetForeground(kWhite);
+// One line from the keyboard; input that ends first is a failed read.
+std::string ReadAnswer(Console& console) {
+  std::optional<std::string> line = console.ReadLine();
+  CheckIo(line ? kNoFailure : kReadPastEndOfFile);
+  return std::move(*line);
 }
 
-void AskQuestion(Console& console, Personne& personne, const Question& question) {
-  AskWithoutLineEnd(console, personne, question);
-  console.WriteLineEnd();
+// Everything but the line end that follows the answer.
+void AskWithoutLineEnd(Console& console, Personne& personne, const Question& question) {
+  WriteLine(console, question.prompt);
+  if (!question.second_line.empty()) WriteLine(console, question.second_line);
+  console.SetForeground(kYellow);
+  console.WriteText(" ");
+  personne.*question.field = ReadAnswer(console);
+  console.SetForeground(kWhite);
 }
 
 void NewScreen(Console& console) {
@@ -49,38 +47,26 @@ void NewScreen(Console& console) {
   console.ClearScreen();
 }
 
-void AskScreenOne(Console& console, Personne& personne) {
-  NewScreen(console);
-  console.ShowCursor();
-  ShowTitleBar(console);
+void ShowIntroduction(Console& console) {
   for (const std::string_view line : texts::kIntroduction) WriteLine(console, line);
   console.WriteLineEnd();
-  for (const Question& question : {
-           Question{{texts::kNom}, &Personne::Nom},
-           Question{{texts::kPrenom}, &Personne::Prenom},
-           Question{{texts::kAdresse}, &Personne::Adresse},
-           Question{{texts::kEmail}, &Personne::Email},
-           Question{{texts::kEmail2}, &Personne::Email2},
-           Question{{texts::kTelFixe}, &Personne::TelFixe},
-       }) {
-    AskQuestion(console, personne, question);
-  }
 }
 
-void AskScreenTwo(Console& console, Personne& personne) {
-  NewScreen(console);
-  ShowTitleBar(console);
-  for (const Question& question : {
-           Question{{texts::kTelPortable}, &Personne::TelPortable},
-           Question{{texts::kDateNaissance}, &Personne::DateNaissance},
-           Question{{texts::kCommentaire}, &Personne::Commentaire},
-           Question{{texts::kCheminPhoto}, &Personne::CheminPhoto},
-       }) {
-    AskQuestion(console, personne, question);
+// Screen 1 opens with the introduction; the very last answer is followed by
+// the closing screen straight away, without its line end.
+void AskAll(Console& console, Personne& personne) {
+  int screen = 0;
+  for (const Question& question : kQuestions) {
+    if (question.screen != screen) {
+      screen = question.screen;
+      NewScreen(console);
+      if (screen == 1) console.ShowCursor();
+      ShowTitleBar(console);
+      if (screen == 1) ShowIntroduction(console);
+    }
+    AskWithoutLineEnd(console, personne, question);
+    if (&question != &kQuestions.back()) console.WriteLineEnd();
   }
-  // The last answer is followed by the closing screen straight away.
-  AskWithoutLineEnd(console, personne,
-                    Question{{texts::kSkin, texts::kSkinWarning}, &Personne::Skin});
 }
 
 void ShowClosingScreen(Console& console) {
@@ -90,15 +76,13 @@ void ShowClosingScreen(Console& console) {
   console.WriteLineEnd();
   WriteLine(console, texts::kClosing[1]);
   console.HideCursor();
-  std::string ignored;
-  CheckIo(console.ReadLine(ignored));
+  ReadAnswer(console);
 }
 
 }  // namespace
 
 void RunQuestionnaire(Console& console, Personne& personne) {
-  AskScreenOne(console, personne);
-  AskScreenTwo(console, personne);
+  AskAll(console, personne);
   ShowClosingScreen(console);
 }
 

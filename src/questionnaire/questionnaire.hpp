@@ -1,7 +1,7 @@
 // The three screens and the eleven questions.
 #pragma once
 
-#include "app/personne.hpp"
+#include "base/personne.hpp"
 #include "console/console.hpp"
 
 namespace pagiste {

@@ -5,22 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "questionnaire/questions.hpp"
 #include "questionnaire/texts.hpp"
 #include "screen/expected_screen.hpp"
 
 namespace pagiste::testing {
 namespace {
 
-const std::vector<std::string> kScreenOnePrompts = {
-    std::string(texts::kNom),   std::string(texts::kPrenom), std::string(texts::kAdresse),
-    std::string(texts::kEmail), std::string(texts::kEmail2), std::string(texts::kTelFixe),
-};
-const std::vector<std::string> kScreenTwoPrompts = {
-    std::string(texts::kTelPortable),
-    std::string(texts::kDateNaissance),
-    std::string(texts::kCommentaire),
-    std::string(texts::kCheminPhoto),
-};
+// The prompts of one screen, as the questionnaire's own table has them.
+std::vector<Question> QuestionsOf(int screen) {
+  std::vector<Question> questions;
+  for (const Question& question : kQuestions) {
+    if (question.screen == screen) questions.push_back(question);
+  }
+  return questions;
+}
 
 // Screen 1 on 80 x 25 with the answers given so far (none wider than a row).
 ExpectedScreen ScreenOne(const std::vector<std::string>& answers, int rows = 25) {
@@ -28,9 +27,10 @@ ExpectedScreen ScreenOne(const std::vector<std::string>& answers, int rows = 25)
   screen.TitleBar(1);
   screen.Line(4, std::string(texts::kIntroduction[0]));
   screen.Line(5, std::string(texts::kIntroduction[1]));
-  for (std::size_t i = 0; i <= answers.size() && i < kScreenOnePrompts.size(); ++i) {
+  const std::vector<Question> questions = QuestionsOf(1);
+  for (std::size_t i = 0; i <= answers.size() && i < questions.size(); ++i) {
     const int row = 7 + 3 * static_cast<int>(i);
-    screen.Line(row, kScreenOnePrompts[i]);
+    screen.Line(row, std::string(questions[i].prompt));
     screen.Answer(row + 1, i < answers.size() ? answers[i] : "");
   }
   return screen;
@@ -39,15 +39,14 @@ ExpectedScreen ScreenOne(const std::vector<std::string>& answers, int rows = 25)
 ExpectedScreen ScreenTwo(const std::vector<std::string>& answers) {
   ExpectedScreen screen(25, 80);
   screen.TitleBar(1);
-  for (std::size_t i = 0; i <= answers.size() && i < kScreenTwoPrompts.size(); ++i) {
-    const int row = 4 + 3 * static_cast<int>(i);
-    screen.Line(row, kScreenTwoPrompts[i]);
-    screen.Answer(row + 1, i < answers.size() ? answers[i] : "");
-  }
-  if (answers.size() >= kScreenTwoPrompts.size()) {
-    screen.Line(16, std::string(texts::kSkin));
-    screen.Line(17, std::string(texts::kSkinWarning));
-    screen.Answer(18, answers.size() > 4 ? answers[4] : "");
+  const std::vector<Question> questions = QuestionsOf(2);
+  int row = 4;
+  for (std::size_t i = 0; i <= answers.size() && i < questions.size(); ++i) {
+    screen.Line(row++, std::string(questions[i].prompt));
+    if (!questions[i].second_line.empty())
+      screen.Line(row++, std::string(questions[i].second_line));
+    screen.Answer(row, i < answers.size() ? answers[i] : "");
+    row += 2;
   }
   return screen;
 }

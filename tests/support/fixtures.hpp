@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/personne.hpp"
+#include "base/personne.hpp"
 
 namespace pagiste::testing {
 

@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "console/cp850.hpp"
+#include "base/cp850.hpp"
 
 namespace pagiste::testing {
 namespace {

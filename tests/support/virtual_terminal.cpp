@@ -2,7 +2,7 @@
 
 #include <vterm.h>
 
-#include "console/cp850.hpp"
+#include "base/cp850.hpp"
 
 namespace pagiste::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/cp850.hpp"
+#include "base/cp850.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "app/failure.hpp"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "app/failure_report.hpp"
 
 namespace pagiste {
 namespace {

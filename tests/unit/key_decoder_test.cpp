@@ -33,8 +33,8 @@ std::vector<Key> Drain(KeyDecoder& decoder) {
   return keys;
 }
 
-std::vector<Key> DecodeWhole(const std::string& bytes, bool fold_crlf = false) {
-  KeyDecoder decoder(fold_crlf);
+std::vector<Key> DecodeWhole(const std::string& bytes, KeySource source = KeySource::kKeyboard) {
+  KeyDecoder decoder(source);
   decoder.Feed(bytes);
   decoder.Expire();
   return Drain(decoder);
@@ -192,11 +192,11 @@ TEST(KeyDecoder, RandomInputGivesTheSameKeysWholeOrInPieces) {
 TEST(KeyDecoder, PipedInputEndsALineAtLfCrOrCrLf) {
   const std::vector<Key> three_lines = {Char('a'), Char(13),  Char('b'),
                                         Char(10),  Char('c'), Char(13)};
-  EXPECT_EQ(DecodeWhole("a\r\nb\nc\r", true), three_lines);
-  EXPECT_EQ(DecodeWhole("\r\n\r\n", true), (std::vector<Key>{Char(13), Char(13)}));
-  EXPECT_EQ(DecodeWhole("\n\n", true), (std::vector<Key>{Char(10), Char(10)}));
+  EXPECT_EQ(DecodeWhole("a\r\nb\nc\r", KeySource::kPipe), three_lines);
+  EXPECT_EQ(DecodeWhole("\r\n\r\n", KeySource::kPipe), (std::vector<Key>{Char(13), Char(13)}));
+  EXPECT_EQ(DecodeWhole("\n\n", KeySource::kPipe), (std::vector<Key>{Char(10), Char(10)}));
   // From a keyboard Enter and Ctrl+J are two keys.
-  EXPECT_EQ(DecodeWhole("\r\n", false), (std::vector<Key>{Char(13), Char(10)}));
+  EXPECT_EQ(DecodeWhole("\r\n", KeySource::kKeyboard), (std::vector<Key>{Char(13), Char(10)}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "app/signals.hpp"
 #include "page/page_file.hpp"
+#include "page/page_name.hpp"
 #include "page/page_template.hpp"
 #include "support/fixtures.hpp"
 #include "support/program_run.hpp"

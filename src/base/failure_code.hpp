@@ -13,8 +13,11 @@ inline constexpr FailureCode kTooManyOpenFiles = 4;
 inline constexpr FailureCode kAccessDenied = 5;
 inline constexpr FailureCode kReadPastEndOfFile = 100;
 inline constexpr FailureCode kDiskFull = 101;
+// The number the console platform the program comes from gives a name its
+// file system refuses (ERROR_INVALID_NAME); the report shows it as such.
 inline constexpr FailureCode kInvalidName = 123;
-inline constexpr FailureCode kHeapOverflow = 203;  // "Out of memory"
+// Reported as "Out of memory": the heap could not grow.
+inline constexpr FailureCode kOutOfMemory = 203;
 
 // A system error number with no code of its own is carried with this bit set,
 // so that the report shows that number and never the message of a listed

@@ -1,9 +1,9 @@
-#include "console/cp850.hpp"
+#include "base/cp850.hpp"
 
 #include <algorithm>
 #include <array>
 
-#include "console/control_codes.hpp"
+#include "base/control_codes.hpp"
 
 namespace pagiste {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/failure.hpp"
+#include "app/failure_report.hpp"
 
 #include <unistd.h>
 
@@ -8,15 +8,10 @@
 #include <string_view>
 #include <utility>
 
-#include "console/terminal.hpp"
-
-// Set by the linker at the first byte of the program's image.
-extern "C" const char __executable_start[];  // NOLINT(bugprone-reserved-identifier)
+#include "base/write_all.hpp"
 
 namespace pagiste {
 namespace {
-
-constexpr int kFailureExitStatus = 217;
 
 constexpr std::array<std::pair<FailureCode, std::string_view>, 24> kMessages = {{
     {1, "Out of memory"},
@@ -54,22 +49,6 @@ std::string Hex8(std::uintptr_t value) {
 
 }  // namespace
 
-std::uintptr_t ProgramOffset(const void* address) {
-  return reinterpret_cast<std::uintptr_t>(address) -
-         reinterpret_cast<std::uintptr_t>(&__executable_start[0]);
-}
-
-// A return address minus one lies inside the call instruction, so that
-// addr2line names the calling statement rather than the one after it.
-std::uintptr_t CallSite(const void* return_address) {
-  return ProgramOffset(return_address) - 1;
-}
-
-void CheckIo(FailureCode code) {
-  if (code == kNoFailure) return;
-  throw Failure{code, CallSite(__builtin_return_address(0))};
-}
-
 std::string FailureMessage(FailureCode code) {
   if ((code & kUnlistedSystemError) != 0) {
     code = static_cast<FailureCode>(code & ~kUnlistedSystemError);
@@ -99,7 +78,7 @@ void FailureReport(const Failure& failure, std::uintptr_t caller) {
     WriteAll(STDOUT_FILENO, rest.substr(0, line_length));
     rest.remove_prefix(line_length);
   }
-  std::_Exit(kFailureExitStatus);
+  std::_Exit(kExitFailureReport);
 }
 
 }  // namespace pagiste

@@ -20,6 +20,9 @@ int RunSequence() {
     Personne personne;
     RunQuestionnaire(console, personne);
     WritePage(personne);
+  } catch (const QuitKeyPressed&) {
+    console.Restore();
+    EndAsQuit();
   } catch (const Failure& failure) {
     console.Restore();
     FailureReport(failure, CallSite(__builtin_return_address(0)));

@@ -1,5 +1,8 @@
 #include "app/signals.hpp"
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <array>
 #include <csignal>
 
@@ -55,6 +58,18 @@ void InstallEndingSignalHandlers() {
     Handle(signal_number);
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
+}
+
+void EndAsQuit() {
+  emergency::RunAll();
+  ::prctl(PR_SET_DUMPABLE, 0);  // the user asked to leave: no core file
+  ::signal(SIGQUIT, SIG_DFL);
+  sigset_t quit{};
+  sigemptyset(&quit);
+  sigaddset(&quit, SIGQUIT);
+  ::pthread_sigmask(SIG_UNBLOCK, &quit, nullptr);
+  ::raise(SIGQUIT);
+  ::_exit(128 + SIGQUIT);
 }
 
 }  // namespace pagiste

@@ -9,4 +9,8 @@ namespace pagiste {
 // exceeded file-size limit becomes a failed write, reported like any other.
 void InstallEndingSignalHandlers();
 
+// Ends the program as the terminal's quit key would (status 131, 128 +
+// SIGQUIT), without leaving a core file behind. The undo list runs first.
+[[noreturn]] void EndAsQuit();
+
 }  // namespace pagiste

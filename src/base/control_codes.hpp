@@ -13,6 +13,7 @@ inline constexpr std::uint8_t kCtrlS = 19;
 inline constexpr std::uint8_t kCtrlY = 25;
 inline constexpr std::uint8_t kCtrlZ = 26;
 inline constexpr std::uint8_t kEscape = 27;
+inline constexpr std::uint8_t kFileSeparator = 28;  // Ctrl+backslash
 inline constexpr std::uint8_t kDelete = 127;
 
 }  // namespace pagiste::control

@@ -17,8 +17,62 @@ void AppendNumber(std::string& out, int value) {
 
 }  // namespace
 
-CharacterWriter::CharacterWriter(WindowSize size, Attribute attribute)
-    : size_(size), attribute_(attribute) {}
+CharacterWriter::CharacterWriter(WindowSize size, Attribute attribute, ClearMethod clear_method)
+    : size_(size), attribute_(attribute), clear_method_(clear_method) {}
+
+void CharacterWriter::Record(Drawn::Kind kind, std::string_view text) {
+  if (kind == Drawn::Kind::kText && !since_clear_.empty() &&
+      since_clear_.back().kind == Drawn::Kind::kText &&
+      since_clear_.back().attribute == attribute_) {
+    since_clear_.back().text += text;
+    return;
+  }
+  since_clear_.push_back(Drawn{kind, attribute_, std::string(text)});
+}
+
+void CharacterWriter::Resize(WindowSize size) {
+  size_ = size;
+  // The terminal may have moved its cursor; its colours and modes stay.
+  terminal_cursor_.reset();
+  if (since_clear_.empty()) return;
+  const std::vector<Drawn> drawn = std::move(since_clear_);
+  since_clear_.clear();
+  const Attribute current = attribute_;
+  for (const Drawn& statement : drawn) Replay(statement);
+  attribute_ = current;
+  PlaceTerminalCursor(cursor_);
+}
+
+void CharacterWriter::Replay(const Drawn& drawn) {
+  attribute_ = drawn.attribute;
+  switch (drawn.kind) {
+    case Drawn::Kind::kClear:
+      ClearScreen();
+      break;
+    case Drawn::Kind::kText:
+      WriteText(drawn.text);
+      break;
+    case Drawn::Kind::kStepBack:
+      StepBack();
+      break;
+    case Drawn::Kind::kShowCursor:
+      ShowCursor();
+      break;
+    case Drawn::Kind::kHideCursor:
+      HideCursor();
+      break;
+  }
+}
+
+void CharacterWriter::ShowCursor() {
+  Record(Drawn::Kind::kShowCursor);
+  SetCursorVisible(true);
+}
+
+void CharacterWriter::HideCursor() {
+  Record(Drawn::Kind::kHideCursor);
+  SetCursorVisible(false);
+}
 
 void CharacterWriter::TakeOverTerminal() {
   // The terminal must never wrap by itself: this program decides where every
@@ -29,11 +83,26 @@ void CharacterWriter::TakeOverTerminal() {
 }
 
 void CharacterWriter::ClearScreen() {
+  since_clear_.clear();
+  Record(Drawn::Kind::kClear);
   TakeOverTerminal();
   SendAttribute();
-  output_ += "\x1b[2J";
+  if (clear_method_ == ClearMethod::kErase) {
+    output_ += "\x1b[2J";
+  } else {
+    PaintEveryCell();
+  }
   cursor_ = {};
   PlaceTerminalCursor(cursor_);
+}
+
+void CharacterWriter::PaintEveryCell() {
+  for (int row = 1; row <= size_.rows; ++row) {
+    PlaceTerminalCursor(Position{1, row});
+    output_.append(static_cast<std::size_t>(size_.columns), ' ');
+    // With autowrap off the terminal's cursor stops in the last column.
+    terminal_cursor_ = Position{size_.columns, row};
+  }
 }
 
 void CharacterWriter::SetCursorVisible(bool visible) {
@@ -43,6 +112,7 @@ void CharacterWriter::SetCursorVisible(bool visible) {
 }
 
 void CharacterWriter::WriteText(std::string_view text) {
+  Record(Drawn::Kind::kText, text);
   for (const char byte : text) Put(static_cast<std::uint8_t>(byte));
   PlaceTerminalCursor(cursor_);
 }
@@ -98,6 +168,7 @@ void CharacterWriter::ScrollUp() {
 }
 
 void CharacterWriter::StepBack() {
+  Record(Drawn::Kind::kStepBack);
   if (cursor_.column > 1) {
     --cursor_.column;
   } else if (cursor_.row > 1) {

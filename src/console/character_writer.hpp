@@ -7,28 +7,42 @@
 //   ESC [ r ; c H   cursor position          ESC [ 2 J   erase the screen
 //   ESC [ ... m     colours (SGR)            ESC [ ? 25 h / l   cursor shown / hidden
 //   ESC [ ? 7 l / h autowrap off / on        CR, LF, BS  short cursor moves
-// LF on the bottom row is the one way it scrolls the terminal.
+// LF on the bottom row is the one way it scrolls the terminal. A terminal
+// that does not erase in the current background colour is cleared by
+// writing a space into every cell instead of ESC [ 2 J.
+//
+// It keeps what was drawn since the last clear, so that after the window
+// changes size the screen is drawn again exactly as if it had been drawn at
+// that size from the start.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/attribute.hpp"
 #include "console/window.hpp"
 
 namespace pagiste {
 
+// How the terminal is made blank in the current colours.
+enum class ClearMethod : std::uint8_t {
+  kErase,       // ESC [ 2 J: the terminal erases in the current background
+  kPaintCells,  // a space in every cell, for terminals that erase in their default colours
+};
+
 class CharacterWriter {
  public:
-  CharacterWriter(WindowSize size, Attribute attribute);
+  CharacterWriter(WindowSize size, Attribute attribute,
+                  ClearMethod clear_method = ClearMethod::kErase);
 
   void SetBackground(std::uint8_t color) { attribute_ = WithBackground(attribute_, color); }
   void SetForeground(std::uint8_t color) { attribute_ = WithForeground(attribute_, color); }
   void ClearScreen();
-  void ShowCursor() { SetCursorVisible(true); }
-  void HideCursor() { SetCursorVisible(false); }
+  void ShowCursor();
+  void HideCursor();
 
   // Each byte through the character table, then the visible cursor onto the cursor.
   void WriteText(std::string_view text);
@@ -39,13 +53,29 @@ class CharacterWriter {
   // The terminal's cursor onto this writer's cursor.
   void PlaceCursor() { PlaceTerminalCursor(cursor_); }
 
+  // The window has a new size: what was drawn since the last clear is drawn
+  // again at that size, wrapping and scrolling as it would have from the start.
+  void Resize(WindowSize size);
+
   // The bytes produced since the last call.
   std::string TakeOutput();
   [[nodiscard]] bool HasOutput() const { return !output_.empty(); }
 
   [[nodiscard]] Position Cursor() const { return cursor_; }
+  [[nodiscard]] WindowSize Size() const { return size_; }
 
  private:
+  // One statement since the last clear, as Resize replays it.
+  struct Drawn {
+    enum class Kind : std::uint8_t { kClear, kText, kStepBack, kShowCursor, kHideCursor };
+    Kind kind;
+    Attribute attribute;
+    std::string text;  // for kText
+  };
+
+  void Record(Drawn::Kind kind, std::string_view text = {});
+  void Replay(const Drawn& drawn);
+  void PaintEveryCell();
   void Put(std::uint8_t code);
   void AdvanceAfterCharacter();
   void ScrollUp();
@@ -56,6 +86,8 @@ class CharacterWriter {
 
   WindowSize size_;
   Attribute attribute_;
+  ClearMethod clear_method_;
+  std::vector<Drawn> since_clear_;
   Position cursor_;
   std::string output_;
   // What the terminal is known to have; empty while unknown.

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "base/write_all.hpp"
+#include "console/terminfo.hpp"
 
 namespace pagiste {
 namespace {
@@ -21,6 +22,19 @@ constexpr std::string_view kNoScreenInfo = "No way to get console screen buffer 
 // Bytes that hand the terminal back in its usual state: colours, autowrap and
 // a visible cursor.
 constexpr std::string_view kTerminalRestore = "\x1b[0m\x1b[?7h\x1b[?25h";
+
+// Set by the handler of SIGWINCH, which is let through only while waiting.
+volatile std::sig_atomic_t g_window_changed = 0;
+
+void NoteWindowChange(int /*signal_number*/) {
+  g_window_changed = 1;
+}
+
+bool TakeWindowChange() {
+  const bool changed = g_window_changed != 0;
+  g_window_changed = 0;
+  return changed;
+}
 
 // One terminal's modes as found, when they could be read.
 struct SavedModes {
@@ -115,6 +129,7 @@ std::optional<ConsoleHandles> OpenConsole() {
     }
   }
   handles.size = *size;
+  handles.erases_in_colour = TerminalErasesInColour(handles.output_fd);
   handles.input_fd = STDIN_FILENO;
   handles.input_is_terminal = ::isatty(STDIN_FILENO) != 0;
   return handles;
@@ -131,6 +146,26 @@ TerminalDevice::TerminalDevice(const ConsoleHandles& handles) : handles_(handles
   restore_slot_ = emergency::Register<Restoration, HandBack>(restoration);
   ChangeModes(restoration.output, keys_from_output_terminal ? KeyboardModes : DrawingModes);
   ChangeModes(restoration.input, KeyboardModes);
+  WatchWindowSize();
+}
+
+// SIGWINCH is held back except while waiting for a key, so that a change of
+// size always wakes the wait and never cuts into anything else.
+void TerminalDevice::WatchWindowSize() {
+  struct sigaction action {};
+  action.sa_handler = NoteWindowChange;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGWINCH, &action, nullptr);
+  sigset_t window_change{};
+  sigemptyset(&window_change);
+  sigaddset(&window_change, SIGWINCH);
+  ::pthread_sigmask(SIG_BLOCK, &window_change, &wait_mask_);
+  sigdelset(&wait_mask_, SIGWINCH);
+}
+
+WindowSize TerminalDevice::Size() {
+  if (const auto size = ReadSize(handles_.output_fd)) handles_.size = *size;
+  return handles_.size;
 }
 
 TerminalDevice::~TerminalDevice() {
@@ -150,11 +185,19 @@ void TerminalDevice::Send(std::string_view bytes) const {
 TerminalDevice::ReadResult TerminalDevice::Read(
     std::string& bytes, std::optional<std::chrono::milliseconds> timeout) const {
   pollfd readable{handles_.input_fd, POLLIN, 0};
-  const int wait_ms = timeout ? static_cast<int>(timeout->count()) : -1;
+  timespec wait{};
+  if (timeout) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(*timeout);
+    wait.tv_sec = static_cast<time_t>(seconds.count());
+    wait.tv_nsec = static_cast<long>(std::chrono::nanoseconds(*timeout - seconds).count());
+  }
   for (;;) {
-    const int ready = ::poll(&readable, 1, wait_ms);
+    const int ready = ::ppoll(&readable, 1, timeout ? &wait : nullptr, &wait_mask_);
     if (ready == 0) return ReadResult::kTimeout;
-    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 && errno == EINTR) {
+      if (TakeWindowChange()) return ReadResult::kResized;
+      continue;
+    }
     std::array<char, 4096> buffer{};
     const ssize_t count = ::read(handles_.input_fd, buffer.data(), buffer.size());
     if (count > 0) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,9 @@ struct ConsoleHandles {
   int input_fd = 0;
   bool input_is_terminal = false;
   WindowSize size;
+  // Whether the terminal erases in the current background colour, as its
+  // terminfo entry says (the bce capability); unknown counts as no.
+  bool erases_in_colour = false;
 };
 
 // Finds the terminal to draw on and the keyboard to read; on failure writes
@@ -40,16 +44,23 @@ class TerminalDevice {
   // All of it in one write() when the terminal takes it at once.
   void Send(std::string_view bytes) const;
 
-  enum class ReadResult : std::uint8_t { kBytes, kTimeout, kEnd };
-  // Blocks until bytes arrive, the timeout (if any) passes, or input ends.
+  enum class ReadResult : std::uint8_t { kBytes, kTimeout, kResized, kEnd };
+  // Blocks until bytes arrive, the timeout (if any) passes, the window
+  // changes size, or input ends.
   ReadResult Read(std::string& bytes, std::optional<std::chrono::milliseconds> timeout) const;
+
+  // The window's size now; the last one known when it cannot be read.
+  [[nodiscard]] WindowSize Size();
 
   // Modes, colours, autowrap and cursor back as they were; safe to repeat.
   void Restore();
 
  private:
+  void WatchWindowSize();
+
   ConsoleHandles handles_;
   emergency::Slot restore_slot_ = emergency::kNone;
+  sigset_t wait_mask_{};  // the signal mask while waiting: window changes let through
 };
 
 }  // namespace pagiste

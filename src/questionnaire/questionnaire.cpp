@@ -26,9 +26,10 @@ void ShowTitleBar(Console& console) {
 
 // One line from the keyboard; input that ends first is a failed read.
 std::string ReadAnswer(Console& console) {
-  std::optional<std::string> line = console.ReadLine();
-  CheckIo(line ? kNoFailure : kReadPastEndOfFile);
-  return std::move(*line);
+  LineRead line = console.ReadLine();
+  if (line.end == LineRead::End::kQuitKey) throw QuitKeyPressed{};
+  CheckIo(line.end == LineRead::End::kInputEnded ? kReadPastEndOfFile : kNoFailure);
+  return std::move(line.text);
 }
 
 // Everything but the line end that follows the answer.

@@ -6,6 +6,9 @@
 
 namespace pagiste {
 
+// Raised when the user presses the key that always ends the program.
+struct QuitKeyPressed {};
+
 // Draws the screens, fills every field of personne, and returns once Enter
 // was pressed on the closing screen.
 void RunQuestionnaire(Console& console, Personne& personne);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -50,6 +52,12 @@ void ExpectTerminalHandedBack(ProgramRun& run) {
   EXPECT_EQ(after.CursorRow(), 2) << "autowrap still off";
   EXPECT_EQ(after.Cell(1, 1).foreground, -1) << "colours not reset";
   EXPECT_EQ(after.Cell(1, 1).background, -1) << "colours not reset";
+}
+
+// Whether this system writes core files at all (a limit of 0 forbids them).
+bool CoreFilesAreWritten() {
+  rlimit core{};
+  return ::getrlimit(RLIMIT_CORE, &core) == 0 && core.rlim_max != 0;
 }
 
 void AnswerEverything(ProgramRun& run) {
@@ -113,15 +121,41 @@ TEST(Ending, EndingSignalsHandTheTerminalBackAndEndTheProgramAsUsual) {
     run.Signal(signal_number);
     EXPECT_EQ(run.Finish(), 128 + signal_number) << strsignal(signal_number);
     ExpectTerminalHandedBack(run);
+    // A quit sent by another process keeps its usual core file, where the
+    // system writes one; the quit key below must not.
+    if (signal_number == SIGQUIT && CoreFilesAreWritten()) {
+      EXPECT_TRUE(run.DumpedCore());
+    }
   }
 }
 
 TEST(Ending, CtrlCFromTheKeyboardIsACharacterNotAnInterrupt) {
   ProgramRun run({});
   ASSERT_TRUE(run.WaitForCursor(2, 8));
-  run.Type("\x03\x1c\x1a");  // Ctrl+C, Ctrl+\, Ctrl+Z
-  ASSERT_TRUE(run.WaitForCursor(4, 8)) << run.Screen().Dump();
-  EXPECT_EQ(run.Screen().Row(8), " ♥∟");
+  run.Type("\x03\x1a");  // Ctrl+C, Ctrl+Z
+  ASSERT_TRUE(run.WaitForCursor(3, 8)) << run.Screen().Dump();
+  EXPECT_EQ(run.Screen().Row(8), " ♥");
+}
+
+// Ctrl+\ is the way out, on any screen: the terminal handed back, no page,
+// no core file, and the status of a quit.
+TEST(Ending, CtrlBackslashEndsTheProgramAndLeavesNothingBehind) {
+  for (const bool on_closing_screen : {false, true}) {
+    ProgramRun run({});
+    if (on_closing_screen) {
+      AnswerEverything(run);
+      ASSERT_TRUE(run.WaitForCursor(1, 7));
+    } else {
+      ASSERT_TRUE(run.WaitForCursor(2, 8));
+      run.Type("abc");
+    }
+    run.Type("\x1c");
+    EXPECT_EQ(run.Finish(), 128 + SIGQUIT);
+    EXPECT_FALSE(run.DumpedCore());
+    ExpectTerminalHandedBack(run);
+    EXPECT_TRUE(std::filesystem::is_empty(run.Folder().Pages()));
+    EXPECT_TRUE(std::filesystem::is_empty(run.Folder().App()));
+  }
 }
 
 TEST(Ending, WithNoTerminalAtAllTheProgramSaysSoAndEndsWithStatusOne) {

@@ -40,6 +40,12 @@ constexpr uid_t kNobody = 65534;
     if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
       ::_exit(122);
   }
+  // Core files allowed, so that a test can tell a program that avoids one.
+  rlimit core{};
+  if (::getrlimit(RLIMIT_CORE, &core) == 0) {
+    core.rlim_cur = core.rlim_max;
+    ::setrlimit(RLIMIT_CORE, &core);
+  }
   if (options.file_size_limit >= 0) {
     const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
                        static_cast<rlim_t>(options.file_size_limit)};
@@ -182,6 +188,7 @@ int ProgramRun::Finish(std::chrono::milliseconds timeout) {
   }
   DrainStdout();
   status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  dumped_core_ = WIFSIGNALED(status) && WCOREDUMP(status);
   return status_;
 }
 

@@ -81,6 +81,8 @@ class ProgramRun {
 
   // Waits for the end; gives the exit status, or 128 + the signal.
   int Finish(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // After Finish: whether the system wrote a core file for the program.
+  [[nodiscard]] bool DumpedCore() const { return dumped_core_; }
   void Signal(int signal_number) const;
   // The terminal goes away, as when its window is closed.
   void HangUp();
@@ -103,6 +105,7 @@ class ProgramRun {
   int stdout_pipe_ = -1;
   pid_t pid_ = -1;
   int status_ = -1;
+  bool dumped_core_ = false;
   std::string stdout_text_;
 };
 

@@ -36,18 +36,19 @@ std::vector<Key> Drain(KeyDecoder& decoder) {
 std::vector<Key> DecodeWhole(const std::string& bytes, KeySource source = KeySource::kKeyboard) {
   KeyDecoder decoder(source);
   decoder.Feed(bytes);
-  decoder.Expire();
+  decoder.EndOfInput();
   return Drain(decoder);
 }
 
-std::vector<Key> DecodeByteByByte(const std::string& bytes) {
-  KeyDecoder decoder;
+std::vector<Key> DecodeByteByByte(const std::string& bytes,
+                                  KeySource source = KeySource::kKeyboard) {
+  KeyDecoder decoder(source);
   std::vector<Key> keys;
   for (const char byte : bytes) {
     decoder.Feed(static_cast<std::uint8_t>(byte));
     for (const Key& key : Drain(decoder)) keys.push_back(key);
   }
-  decoder.Expire();
+  decoder.EndOfInput();
   for (const Key& key : Drain(decoder)) keys.push_back(key);
   return keys;
 }
@@ -114,7 +115,32 @@ TEST(KeyDecoder, TerminalDialects) {
       {"an over-long é", "\xe0\x83\xa9", {}},
       {"a lead byte that cannot start", "\xf8\x88\x80\x80\x80", {}},
       {"a control code cuts a sequence short", "\x1b[1\r", {Char(13)}},
-      {"Esc Esc: the first is a key", "\x1b\x1b[D", {Char(27), kLeft}},
+      {"Esc then Enter at once: both keys", "\x1b\r", {Char(27), Char(13)}},
+      {"Esc then Backspace, Tab, Ctrl+Y at once",
+       "\x1b\x7f\x1b\t\x1b\x19",
+       {Char(27), Char(8), Char(27), Char(9), Char(27), Char(25)}},
+      {"rxvt Shift+Home and Shift+End", "\x1b[7$\x1b[8$", {kHome, kEnd}},
+      {"rxvt Shift+Insert does nothing", "\x1b[2$", {}},
+      {"rxvt Shift+Left and Shift+Right", "\x1b[d\x1b[c", {kLeft, kRight}},
+      {"rxvt Ctrl+Left, Ctrl+Home do nothing", "\x1bOd\x1b[7^\x1b[8@", {}},
+      {"Alt as an Esc prefix: rxvt Alt+Left", "\x1b\x1b[D", {}},
+      {"Alt as an Esc prefix: Alt+Home, vt", "\x1b\x1b[1~\x1b\x1bOH", {}},
+      {"a lone modifier parameter: Ctrl+Left, Alt+Left", "\x1b[5D\x1b[3D\x1bO5D", {}},
+      {"a lone Shift parameter", "\x1b[2D", {kLeft}},
+      {"xterm Shift+F1, CSI 1;2P", "\x1b[1;2P", {}},
+      {"keypad digits in application mode",
+       "\x1bOq\x1bOp\x1bOn",
+       {Char('1'), Char('0'), Char('.')}},
+      {"X10 mouse report", "\x1b[M !!", {}},
+      {"X10 mouse report with letters as coordinates", "\x1b[M`ab", {}},
+      {"X10 mouse report, far coordinates in UTF-8", "\x1b[M \xc2\x80\xc3\xbf", {}},
+      {"SGR mouse press and release", "\x1b[<0;12;5M\x1b[<0;12;5m", {}},
+      {"urxvt mouse report", "\x1b[32;12;5M", {}},
+      {"focus in and out", "\x1b[I\x1b[O", {}},
+      {"bracketed paste markers around text", "\x1b[200~ab\x1b[201~", {Char('a'), Char('b')}},
+      {"Linux console ESC [ [ then Enter: only the Enter", "\x1b[[\r", {Char(13)}},
+      {"an unknown sequence", "\x1b[12;3;4;5x\x1bOz", {}},
+      {"DEL inside a sequence is a key", "\x1b[1\x7f", {Char(8)}},
   };
   for (const Case& c : cases) {
     std::vector<Key> expected = c.keys;
@@ -122,6 +148,51 @@ TEST(KeyDecoder, TerminalDialects) {
     EXPECT_EQ(DecodeWhole(c.bytes + "z"), expected) << c.what;
     EXPECT_EQ(DecodeByteByByte(c.bytes + "z"), expected) << c.what << ", byte by byte";
   }
+}
+
+// Piped text carries no Alt: an Esc is the Esc key, and what follows it is a
+// sequence only when it spells a known key whole.
+TEST(KeyDecoder, PipedInputHasNoAlt) {
+  const std::vector<Case> cases = {
+      {"Esc then a letter", "wr\x1bri", {Char('w'), Char('r'), Char(27), Char('r'), Char('i')}},
+      {"Esc then a line end",
+       "ab\x1b\ncd\n",
+       {Char('a'), Char('b'), Char(27), Char(10), Char('c'), Char('d'), Char(10)}},
+      {"Esc then é", "\x1b\xc3\xa9", {Char(27), Char(0x82)}},
+      {"Esc Esc", "\x1b\x1b", {Char(27), Char(27)}},
+      {"a known key whole", "\x1b[D\x1bOH\x1b[8~", {kLeft, kHome, kEnd}},
+      {"Esc Esc [ D: Esc, then Left", "\x1b\x1b[D", {Char(27), kLeft}},
+      {"brackets that spell no key", "\x1b[x", {Char(27), Char('['), Char('x')}},
+      {"a bracket cut by a line end", "\x1b[1\n", {Char(27), Char('['), Char('1'), Char(10)}},
+      {"Linux console bracket cut", "\x1b[[z", {Char(27), Char('['), Char('['), Char('z')}},
+  };
+  for (const Case& c : cases) {
+    std::vector<Key> expected = c.keys;
+    expected.push_back(Char('z'));
+    EXPECT_EQ(DecodeWhole(c.bytes + "z", KeySource::kPipe), expected) << c.what;
+    EXPECT_EQ(DecodeByteByByte(c.bytes + "z", KeySource::kPipe), expected)
+        << c.what << ", byte by byte";
+  }
+  // Ended inside a sequence: what was read is settled as keys.
+  EXPECT_EQ(DecodeWhole("\x1b[1", KeySource::kPipe),
+            (std::vector<Key>{Char(27), Char('['), Char('1')}));
+}
+
+// A sequence that never ends is kept to a few dozen bytes: memory stays flat
+// and nothing of it is typed; from a pipe its bytes were never a sequence.
+TEST(KeyDecoder, ASequenceThatNeverEndsIsCapped) {
+  KeyDecoder keyboard;
+  keyboard.Feed(std::string("\x1b["));
+  for (int i = 0; i < 100000; ++i) keyboard.Feed('7');
+  keyboard.Feed(std::string("Dz"));
+  EXPECT_EQ(Drain(keyboard), std::vector<Key>{Char('z')});
+
+  KeyDecoder pipe(KeySource::kPipe);
+  pipe.Feed(std::string("\x1b[") + std::string(100, '7') + "D");
+  std::vector<Key> expected = {Char(27), Char('[')};
+  for (int i = 0; i < 100; ++i) expected.push_back(Char('7'));
+  expected.push_back(Char('D'));
+  EXPECT_EQ(Drain(pipe), expected);
 }
 
 TEST(KeyDecoder, ALoneEscIsEscOnlyOnceTheDelayPassed) {
@@ -132,6 +203,15 @@ TEST(KeyDecoder, ALoneEscIsEscOnlyOnceTheDelayPassed) {
   decoder.Expire();
   EXPECT_EQ(Drain(decoder), std::vector<Key>{Char(27)});
   EXPECT_FALSE(decoder.AwaitsMore());
+  // Esc pressed twice: both are keys once the delay passed.
+  decoder.Feed(std::string("\x1b\x1b"));
+  EXPECT_TRUE(decoder.AwaitsMore());
+  decoder.Expire();
+  EXPECT_EQ(Drain(decoder), (std::vector<Key>{Char(27), Char(27)}));
+  // Esc then a letter within the delay is Alt+letter, which does nothing.
+  decoder.Feed(std::string("\x1bq"));
+  decoder.Expire();
+  EXPECT_FALSE(decoder.HasKey());
 }
 
 TEST(KeyDecoder, ASequenceSplitAcrossReadsIsNotCutByTheDelay) {
@@ -178,7 +258,7 @@ TEST(KeyDecoder, RandomInputGivesTheSameKeysWholeOrInPieces) {
       at += piece;
       for (const Key& key : Drain(in_pieces)) keys.push_back(key);
     }
-    in_pieces.Expire();
+    in_pieces.EndOfInput();
     for (const Key& key : Drain(in_pieces)) keys.push_back(key);
     ASSERT_EQ(keys, DecodeWhole(bytes)) << ::testing::PrintToString(bytes);
     for (const Key& key : keys) {

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(clang libclang-rt-dev libgtest-dev libvterm-dev binutils chromium)
+  # The Debian package: cpack's dependency list, and reading the installed manual page.
+  packages+=(dpkg-dev file man-db)
 fi
 
 missing=()

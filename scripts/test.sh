@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once with g++, once with clang++ under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then checks the release
+# build's line information and its Debian package (installed, run, removed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
@@ -10,3 +11,7 @@ for preset in test sanitize; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+echo "== release"
+tests/release/check-release.sh
+echo "== package"
+tests/release/check-package.sh

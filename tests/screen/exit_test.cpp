@@ -91,7 +91,7 @@ ReportLines ParseReport(const std::string& report) {
 }
 
 std::string SourceLineOf(const std::string& hex_offset) {
-  const std::string command = std::string("addr2line -e '") + PAGISTE_PROGRAM + "' 0x" + hex_offset;
+  const std::string command = "addr2line -e '" + ProgramPath() + "' 0x" + hex_offset;
   std::string text;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     std::array<char, 512> buffer{};
@@ -163,6 +163,7 @@ TEST(Ending, WithNoTerminalAtAllTheProgramSaysSoAndEndsWithStatusOne) {
   std::array<int, 2> err{};
   ASSERT_EQ(::pipe(out.data()), 0);
   ASSERT_EQ(::pipe(err.data()), 0);
+  const std::string program = ProgramPath();
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::setsid();  // no controlling terminal: /dev/tty cannot be opened
@@ -170,7 +171,7 @@ TEST(Ending, WithNoTerminalAtAllTheProgramSaysSoAndEndsWithStatusOne) {
     ::dup2(null, STDIN_FILENO);
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
-    ::execl(PAGISTE_PROGRAM, "pagiste", "--any", "argument", static_cast<char*>(nullptr));
+    ::execl(program.c_str(), "pagiste", "--any", "argument", static_cast<char*>(nullptr));
     ::_exit(121);
   }
   ::close(out[1]);

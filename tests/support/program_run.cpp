@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -34,7 +35,7 @@ void WriteAll(int fd, std::string_view bytes) {
 constexpr uid_t kNobody = 65534;
 
 [[noreturn]] void StartChild(const RunOptions& options, const std::string& directory,
-                             int stdin_read, int stdout_write) {
+                             const std::string& program, int stdin_read, int stdout_write) {
   if (::chdir(directory.c_str()) != 0) ::_exit(120);
   if (options.as_unprivileged_user && ::geteuid() == 0) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
@@ -53,11 +54,16 @@ constexpr uid_t kNobody = 65534;
   }
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
-  ::execl(PAGISTE_PROGRAM, "pagiste", static_cast<char*>(nullptr));
+  ::execl(program.c_str(), "pagiste", static_cast<char*>(nullptr));
   ::_exit(121);
 }
 
 }  // namespace
+
+std::string ProgramPath() {
+  const char* chosen = std::getenv("PAGISTE_PROGRAM");
+  return chosen != nullptr && *chosen != '\0' ? chosen : PAGISTE_PROGRAM;
+}
 
 std::string Utf8FromCp850(std::string_view cp850) {
   std::string text;
@@ -86,6 +92,10 @@ RunFolder::~RunFolder() {
 ProgramRun::ProgramRun(const RunOptions& options)
     : folder_(options.pages_folder),
       screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)) {
+  // Said here rather than as a screen that never comes.
+  const std::string program = ProgramPath();
+  if (::access(program.c_str(), X_OK) != 0)
+    throw std::runtime_error("no program to run at " + program);
   std::array<int, 2> in_pipe{-1, -1};
   std::array<int, 2> out_pipe{-1, -1};
   if (options.stdin_from_pipe && ::pipe2(in_pipe.data(), O_CLOEXEC) != 0)
@@ -97,7 +107,7 @@ ProgramRun::ProgramRun(const RunOptions& options)
   size.ws_col = static_cast<unsigned short>(options.columns);
   pid_ = ::forkpty(&master_fd_, nullptr, nullptr, &size);
   if (pid_ < 0) throw std::runtime_error("forkpty");
-  if (pid_ == 0) StartChild(options, folder_.App(), in_pipe[0], out_pipe[1]);
+  if (pid_ == 0) StartChild(options, folder_.App(), program, in_pipe[0], out_pipe[1]);
   if (in_pipe[0] >= 0) ::close(in_pipe[0]);
   if (out_pipe[1] >= 0) ::close(out_pipe[1]);
   stdin_pipe_ = in_pipe[1];

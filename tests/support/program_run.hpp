@@ -109,6 +109,10 @@ class ProgramRun {
   std::string stdout_text_;
 };
 
+// The program under test: $PAGISTE_PROGRAM when set (an installed copy, say),
+// otherwise the one built beside the tests.
+std::string ProgramPath();
+
 // The program's texts as the terminal shows them.
 std::string Utf8FromCp850(std::string_view cp850);
 

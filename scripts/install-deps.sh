@@ -3,7 +3,7 @@
 # tests) need and this machine lacks. Does nothing when all is there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config)
+packages=(cmake ninja-build g++ pkg-config libtinfo-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(clang libclang-rt-dev libgtest-dev libvterm-dev binutils chromium)
   # The Debian package: cpack's dependency list, and reading the installed manual page.

@@ -6,13 +6,38 @@
 
 namespace pagiste {
 
-std::string PageFileName(const Personne& personne) {
-  return "../personnes/" + personne.Prenom + " " + personne.Nom + ".htm";
+namespace {
+
+constexpr std::string_view kPagesFolder = "../personnes/";
+
+bool IsSeparator(char byte) {
+  return byte == '/' || byte == '\\';
 }
 
-std::string FileSystemPath(std::string_view cp850_path) {
+// Whether a folder separated part of the name is "..".
+bool ClimbsOut(std::string_view name) {
+  std::size_t start = 0;
+  for (std::size_t end = 0; end <= name.size(); ++end) {
+    if (end < name.size() && !IsSeparator(name[end])) continue;
+    if (name.substr(start, end - start) == "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string PageFileName(const Personne& personne) {
+  return std::string(kPagesFolder) + personne.Prenom + " " + personne.Nom + ".htm";
+}
+
+std::optional<std::string> FileSystemPath(std::string_view cp850_path) {
+  if (cp850_path.size() > kMaxPathLength) return std::nullopt;
+  std::string_view name = cp850_path;
+  if (name.starts_with(kPagesFolder)) name.remove_prefix(kPagesFolder.size());
+  if (ClimbsOut(name)) return std::nullopt;
   std::string path;
-  for (const char byte : cp850_path.substr(0, kMaxPathLength)) {
+  for (const char byte : cp850_path) {
     AppendUtf8(path, byte == '\\' ? U'/' : Cp850ToUnicode(static_cast<std::uint8_t>(byte)));
   }
   return path;

@@ -8,9 +8,10 @@
 namespace pagiste {
 
 void WritePage(const Personne& personne) {
-  const std::string path = FileSystemPath(PageFileName(personne));
+  const std::optional<std::string> path = FileSystemPath(PageFileName(personne));
+  CheckIo(path ? kNoFailure : kInvalidName);
   PageFile page;
-  CheckIo(page.Create(path));
+  CheckIo(page.Create(*path));
   for (const std::string& line : PageLines(personne)) CheckIo(page.WriteLine(line));
   CheckIo(page.Close());
 }

@@ -88,8 +88,6 @@ TEST(PageRun, TheNamesMakeTheFileName) {
       {"both names empty", "", "", "", " .htm"},
       {"a backslash is a folder separator", "famille\\Jean", "Dupont", "famille",
        "famille/Jean Dupont.htm"},
-      {"a 254-character first name is cut", std::string(254, 'a'), "Dupont", "",
-       std::string(242, 'a')},
       {"accented names", "\xc3\x89lodie", "Lef\xc3\xa8vre", "", "\xc3\x89lodie Lef\xc3\xa8vre.htm"},
   };
   for (const Case& c : cases) {
@@ -133,6 +131,10 @@ TEST(PageRun, EveryFailureGivesItsReportAndLosesNothing) {
       {"a name too long once in UTF-8", long_utf8_name, nullptr, Piped(true, true),
        "Unknown Run-Time error : 123"},
       {"a file-size limit", "Jean", nullptr, size_limited, "Disk Full"},
+      {"a name longer than a page's name may be", std::string(254, 'a'), nullptr, Piped(true, true),
+       "Unknown Run-Time error : 123"},
+      {"a name that climbs out of the pages' folder", "../Jean", nullptr, Piped(true, true),
+       "Unknown Run-Time error : 123"},
   };
   for (const FailureCase& c : cases) {
     ProgramRun run(c.options);
@@ -142,6 +144,8 @@ TEST(PageRun, EveryFailureGivesItsReportAndLosesNothing) {
     EXPECT_EQ(ReportMessage(run.Stdout()), c.message) << c.what;
     EXPECT_EQ(FilesIn(run.Folder().Pages()), std::set<std::string>{"Jean Dupont.htm"}) << c.what;
     EXPECT_EQ(ReadFile(run.Folder().Pages() + "/Jean Dupont.htm"), kEarlierPage) << c.what;
+    EXPECT_EQ(FilesIn(run.Folder().Root()), std::set<std::string>{"personnes/Jean Dupont.htm"})
+        << c.what << ": nothing written elsewhere";
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,28 +54,33 @@ TEST(PageTemplate, AnswersAreInsertedUnescapedAndNonAsciiAsCharacterReferences) 
   for (const auto& [answer, in_page] : table) EXPECT_EQ(PageAnswer(answer), in_page) << answer;
 }
 
-TEST(PageFileName, FirstNameThenFamilyNameCutTo255Characters) {
+TEST(PageFileName, FirstNameThenFamilyNameInThePagesFolder) {
   struct Case {
     std::string prenom;
     std::string nom;
-    std::string path;
+    std::optional<std::string> path;  // nothing: the name is refused
   };
+  std::string e130;
+  for (int i = 0; i < 130; ++i) e130 += "\xC3\xA9";
   const std::vector<Case> cases = {
       {"Jean", "Dupont", "../personnes/Jean Dupont.htm"},
       {"", "", "../personnes/ .htm"},
       {"famille\\Jean", "Dupont", "../personnes/famille/Jean Dupont.htm"},
       {"a/b", "c\\d", "../personnes/a/b c/d.htm"},
       {"\x90lodie", "Lef\x8Avre", "../personnes/\xC3\x89lodie Lef\xC3\xA8vre.htm"},
-      {std::string(254, 'p'), "Nom", "../personnes/" + std::string(242, 'p')},
-      {std::string(237, 'p'), "Nom", "../personnes/" + std::string(237, 'p') + " Nom."},
-      {std::string(130, '\x82'), "",
-       "../personnes/" +
-           [] {
-             std::string e;
-             for (int i = 0; i < 130; ++i) e += "\xC3\xA9";
-             return e;
-           }() +
-           " .htm"},
+      {std::string(130, '\x82'), "", "../personnes/" + e130 + " .htm"},
+      {"...", "..x", "../personnes/... ..x.htm"},
+      // 255 characters at most: cutting would lose ".htm" and land the page
+      // under another name.
+      {std::string(236, 'p'), "N", "../personnes/" + std::string(236, 'p') + " N.htm"},
+      {std::string(236, 'p'), "No", std::nullopt},
+      {std::string(254, 'p'), "Nom", std::nullopt},
+      // No climbing out of the pages' folder, with either separator.
+      {"../../../home/u/.bashrc", "", std::nullopt},
+      {"x/../../y", "z", std::nullopt},
+      {"..\\secret", "z", std::nullopt},
+      {"a", "b/../c", std::nullopt},
+      {"a", "/../x", std::nullopt},
   };
   for (const Case& c : cases) {
     Personne personne;

@@ -28,15 +28,28 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-// Is an existing page one this program may write? Opening it for writing
-// (without truncating) asks the system exactly that.
-FailureCode CheckExistingPage(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::close(fd);
-    return kNoFailure;
+// The file a chain of symbolic links ends at (which may not exist yet), so
+// that the link stays and its target gets the new page.
+std::string ResolveLinks(std::string path) {
+  constexpr int kMaxLinks = 40;  // as the kernel allows
+  for (int link = 0; link < kMaxLinks; ++link) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::array<char, PATH_MAX> target{};
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size() - 1);
+    if (length <= 0) return path;
+    const std::string to(target.data(), static_cast<std::size_t>(length));
+    path = to.front() == '/' ? to : FolderOf(path) + "/" + to;
   }
-  return errno == ENOENT ? kNoFailure : CreationFailure(errno);
+  return path;  // a loop: opening it gives the system's own error
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd = -1;
+  do {
+    fd = ::open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
 std::string UnfinishedPath(const std::string& folder, int attempt) {
@@ -44,6 +57,11 @@ std::string UnfinishedPath(const std::string& folder, int attempt) {
   std::snprintf(name.data(), name.size(), "/.pagiste-%ld-%d.tmp", static_cast<long>(::getpid()),
                 attempt);
   return folder + name.data();
+}
+
+// Refusals that a rewrite in place may still get round: the folder's, not the page's.
+bool FolderRefused(int error_number) {
+  return error_number == EACCES || error_number == EPERM;
 }
 
 }  // namespace
@@ -61,10 +79,22 @@ void PageFile::Discard() {
 }
 
 FailureCode PageFile::Create(const std::string& path) {
-  if (const FailureCode refused = CheckExistingPage(path); refused != kNoFailure) return refused;
-  path_ = path;
+  path_ = ResolveLinks(path);
+  // Is an existing page one this program may write? Opening it for writing
+  // (without truncating) asks the system exactly that.
+  const int check = OpenRetrying(path_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (check < 0 && errno != ENOENT) return CreationFailure(errno);
+  if (check >= 0) {
+    struct stat status {};
+    if (::fstat(check, &status) == 0) earlier_ = status;
+    ::close(check);
+  }
   used_ = 0;
-  return OpenUnfinished(FolderOf(path));
+  written_.clear();
+  const FailureCode failure = OpenUnfinished(FolderOf(path_));
+  if (failure == kAccessDenied && earlier_) return OpenInPlace();
+  if (failure != kNoFailure) return failure;
+  return TakeOverLooks();
 }
 
 // A new file of our own beside the page. Its removal is registered only once
@@ -87,12 +117,32 @@ FailureCode PageFile::OpenUnfinished(const std::string& folder) {
   }
 }
 
+// The new page gets the earlier one's owner, group and permissions (the
+// owner first: changing it clears the set-user-ID bit).
+FailureCode PageFile::TakeOverLooks() {
+  if (!earlier_) return kNoFailure;
+  if (::fchown(fd_, earlier_->st_uid, earlier_->st_gid) != 0) {
+    // Not ours to give away: keep at least the group, where it is one of ours.
+    if (errno != EPERM) return CreationFailure(errno);
+    if (::fchown(fd_, static_cast<uid_t>(-1), earlier_->st_gid) != 0 && errno != EPERM)
+      return CreationFailure(errno);
+  }
+  if (::fchmod(fd_, earlier_->st_mode & 07777) != 0) return CreationFailure(errno);
+  return kNoFailure;
+}
+
+FailureCode PageFile::OpenInPlace() {
+  fd_ = OpenRetrying(path_.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+  return fd_ >= 0 ? kNoFailure : CreationFailure(errno);
+}
+
 FailureCode PageFile::WriteLine(std::string_view line) {
   if (const FailureCode failure = Append(line); failure != kNoFailure) return failure;
   return Append("\r\n");
 }
 
 FailureCode PageFile::Append(std::string_view text) {
+  written_ += text;
   // A piece that does not fit fills the buffer up; the full buffer is stored as one block.
   while (text.size() > buffer_.size() - used_) {
     const std::size_t room = buffer_.size() - used_;
@@ -116,19 +166,54 @@ FailureCode PageFile::Store(std::size_t size) {
   return written == static_cast<ssize_t>(size) ? kNoFailure : kDiskFull;
 }
 
-FailureCode PageFile::Close() {
+// On disk before it replaces the earlier page, so a crash cannot leave an
+// empty one. A close interrupted by a signal has closed all the same.
+FailureCode PageFile::StoreRestAndClose() {
   FailureCode failure = used_ > 0 ? Store(used_) : kNoFailure;
-  // On disk before it replaces the earlier page, so a crash cannot leave an empty one.
-  if (failure == kNoFailure && ::fsync(fd_) != 0) failure = kDiskFull;
-  if (::close(fd_) != 0 && failure == kNoFailure) failure = kDiskFull;
+  int synced = 0;
+  do {
+    synced = ::fsync(fd_);
+  } while (synced != 0 && errno == EINTR);
+  if (failure == kNoFailure && synced != 0) failure = kDiskFull;
+  if (::close(fd_) != 0 && errno != EINTR && failure == kNoFailure) failure = kDiskFull;
   fd_ = -1;
-  if (failure != kNoFailure) return failure;
-  const emergency::SignalsBlocked blocked;
-  if (::rename(unfinished_path_.c_str(), path_.c_str()) != 0) return CreationFailure(errno);
-  emergency::Forget(removal_);
-  removal_ = emergency::kNone;
-  unfinished_path_.clear();
-  return kNoFailure;
+  return failure;
+}
+
+FailureCode PageFile::Close() {
+  if (const FailureCode failure = StoreRestAndClose(); failure != kNoFailure) return failure;
+  return unfinished_path_.empty() ? kNoFailure : PutInPlace();
+}
+
+FailureCode PageFile::PutInPlace() {
+  int renamed = 0;
+  {
+    const emergency::SignalsBlocked blocked;
+    do {
+      renamed = ::rename(unfinished_path_.c_str(), path_.c_str());
+    } while (renamed != 0 && errno == EINTR);
+    if (renamed == 0) {
+      emergency::Forget(removal_);
+      removal_ = emergency::kNone;
+      unfinished_path_.clear();
+      return kNoFailure;
+    }
+  }
+  // A sticky folder lets us create our file but not put it over another
+  // user's page: that page is rewritten in place, as it may be written.
+  const int error_number = errno;
+  if (!FolderRefused(error_number) || !earlier_) return CreationFailure(error_number);
+  Discard();
+  return RewriteInPlace();
+}
+
+FailureCode PageFile::RewriteInPlace() {
+  if (const FailureCode failure = OpenInPlace(); failure != kNoFailure) return failure;
+  const std::string page = std::move(written_);
+  written_.clear();
+  used_ = 0;
+  if (const FailureCode failure = Append(page); failure != kNoFailure) return failure;
+  return StoreRestAndClose();
 }
 
 }  // namespace pagiste

@@ -53,6 +53,7 @@ FailureCode CreationFailure(int error_number) {
     case EROFS:
     case EISDIR:
     case ETXTBSY:
+    case ENXIO:  // a FIFO that nobody reads
       return kAccessDenied;
     case EMFILE:
     case ENFILE:

@@ -2,6 +2,7 @@
 // every failure ends in the exact report with nothing lost on disk.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -184,6 +185,104 @@ TEST(PageRun, AFullDiskGivesDiskFullAndKeepsTheEarlierPage) {
   EXPECT_EQ(FilesIn(pages), (std::set<std::string>{"Jean Dupont.htm", "filler"}));
   EXPECT_EQ(ReadFile(pages + "/Jean Dupont.htm"), kEarlierPage);
   ::umount(pages.c_str());
+}
+
+}  // namespace
+}  // namespace pagiste::testing
+
+namespace pagiste::testing {
+namespace {
+
+constexpr uid_t kNobodyUid = 65534;
+
+struct stat StatOf(const std::string& path) {
+  struct stat status {};
+  ::lstat(path.c_str(), &status);
+  return status;
+}
+
+// What users rely on in a page they replace: its permissions and owner, a
+// symbolic link at its name, and other names it has.
+TEST(PageReplacement, ThePermissionsAndOwnerOfTheEarlierPageAreKept) {
+  ProgramRun run(Piped(true, true));
+  const std::string page = run.Folder().Pages() + "/Jean Dupont.htm";
+  WriteFile(page, kEarlierPage);
+  ASSERT_EQ(::chmod(page.c_str(), 0640), 0);
+  const bool as_root = ::geteuid() == 0;
+  if (as_root) {
+    ASSERT_EQ(::chown(page.c_str(), kNobodyUid, kNobodyUid), 0);
+  }
+  EXPECT_EQ(RunWithAnswers(run, JeanDupontTyped()), 0) << run.Stdout();
+  EXPECT_EQ(ReadFile(page), Fixture("Jean Dupont.htm"));
+  EXPECT_EQ(StatOf(page).st_mode & 07777, 0640U);
+  if (as_root) {
+    EXPECT_EQ(StatOf(page).st_uid, kNobodyUid);
+    EXPECT_EQ(StatOf(page).st_gid, kNobodyUid);
+  }
+  EXPECT_EQ(FilesIn(run.Folder().Pages()), std::set<std::string>{"Jean Dupont.htm"});
+}
+
+TEST(PageReplacement, ASymbolicLinkStaysAndItsTargetGetsTheNewPage) {
+  ProgramRun run(Piped(true, true));
+  const std::string site = run.Folder().Root() + "/site";
+  fs::create_directory(site);
+  WriteFile(site + "/jean.htm", kEarlierPage);
+  const std::string link = run.Folder().Pages() + "/Jean Dupont.htm";
+  fs::create_symlink("../site/jean.htm", link);
+  EXPECT_EQ(RunWithAnswers(run, JeanDupontTyped()), 0) << run.Stdout();
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), "../site/jean.htm");
+  EXPECT_EQ(ReadFile(site + "/jean.htm"), Fixture("Jean Dupont.htm"));
+  EXPECT_EQ(FilesIn(site), std::set<std::string>{"jean.htm"}) << "no unfinished page left";
+}
+
+TEST(PageReplacement, AHardLinkedPageIsReplacedAndItsOtherNameKeepsTheOldText) {
+  ProgramRun run(Piped(true, true));
+  const std::string page = run.Folder().Pages() + "/Jean Dupont.htm";
+  WriteFile(page, kEarlierPage);
+  fs::create_hard_link(page, run.Folder().Root() + "/other-name.htm");
+  EXPECT_EQ(RunWithAnswers(run, JeanDupontTyped()), 0) << run.Stdout();
+  EXPECT_EQ(ReadFile(page), Fixture("Jean Dupont.htm"));
+  EXPECT_EQ(ReadFile(run.Folder().Root() + "/other-name.htm"), kEarlierPage);
+}
+
+// A folder that refuses a new file, or the replacement of another user's
+// page, while the page itself may be written: the page is rewritten in place.
+TEST(PageReplacement, AFolderThatRefusesNewFilesGetsThePageRewrittenInPlace) {
+  if (::geteuid() != 0) GTEST_SKIP() << "running the program as another user needs root";
+  struct Case {
+    const char* what;
+    fs::perms folder;
+  };
+  const std::vector<Case> cases = {
+      {"a read-only folder", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec},
+      {"a sticky folder holding another user's page", fs::perms::all | fs::perms::sticky_bit},
+  };
+  for (const Case& c : cases) {
+    RunOptions as_nobody = Piped(true, true);
+    as_nobody.as_unprivileged_user = true;
+    ProgramRun run(as_nobody);
+    const std::string page = run.Folder().Pages() + "/Jean Dupont.htm";
+    WriteFile(page, kEarlierPage);
+    fs::permissions(page, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read |
+                              fs::perms::others_write);
+    fs::permissions(run.Folder().Pages(), c.folder);
+    EXPECT_EQ(RunWithAnswers(run, JeanDupontTyped()), 0) << c.what << "\n" << run.Stdout();
+    EXPECT_EQ(ReadFile(page), Fixture("Jean Dupont.htm")) << c.what;
+    EXPECT_EQ(StatOf(page).st_uid, 0U) << c.what << ": the same file, rewritten";
+    EXPECT_EQ(FilesIn(run.Folder().Pages()), std::set<std::string>{"Jean Dupont.htm"}) << c.what;
+  }
+}
+
+TEST(PageReplacement, APageThatIsAFifoIsRefused) {
+  ProgramRun run(Piped(true, true));
+  const std::string page = run.Folder().Pages() + "/Jean Dupont.htm";
+  ASSERT_EQ(::mkfifo(page.c_str(), 0666), 0);
+  EXPECT_EQ(RunWithAnswers(run, JeanDupontTyped()), 217);
+  EXPECT_EQ(ReportMessage(run.Stdout()), "Access denied");
+  EXPECT_TRUE(S_ISFIFO(StatOf(page).st_mode));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ static const unsigned char kScreen[] = {
 int main(void) {
   struct termios modes;
   char keys[64];
-  ssize_t count;
+  ssize_t count = 0;
   if (tcgetattr(STDIN_FILENO, &modes) == 0) {
     cfmakeraw(&modes);
     tcsetattr(STDIN_FILENO, TCSANOW, &modes);

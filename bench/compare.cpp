@@ -50,7 +50,7 @@ constexpr unsigned short kColumns = 80;
 // Output quiet this long: the program waits for a key.
 constexpr milliseconds kScreenQuiet{500};
 // Between two keys: the rest of an echo has arrived.
-constexpr milliseconds kEchoQuiet{20};
+constexpr milliseconds kEchoQuiet{50};
 constexpr milliseconds kPatience{20000};
 constexpr auto kIdle = std::chrono::seconds(5);
 
@@ -137,7 +137,8 @@ struct Output {
 // the session ends.
 class Session {
  public:
-  explicit Session(const std::vector<std::string>& command, const std::string& directory = {}) {
+  explicit Session(const std::vector<std::string>& command, const std::string& directory = {})
+      : name_(command.at(0)) {
     winsize size{};
     size.ws_row = kRows;
     size.ws_col = kColumns;
@@ -158,20 +159,18 @@ class Session {
   Session& operator=(Session&&) = delete;
 
   [[nodiscard]] pid_t Pid() const { return pid_; }
-  [[nodiscard]] int Master() const { return master_; }
 
   // What arrives within `wait`; nothing when the time is up or the terminal closed.
   Output Read(milliseconds wait) {
     pollfd readable{master_, POLLIN, 0};
     if (::poll(&readable, 1, static_cast<int>(wait.count())) <= 0) return {};
-    std::array<char, 16384> buffer{};
-    const ssize_t count = ::read(master_, buffer.data(), buffer.size());
+    const ssize_t count = ::read(master_, buffer_.data(), buffer_.size());
     if (count <= 0) {
       // The terminal has no program left: keep poll from returning at once.
       std::this_thread::sleep_for(wait);
       return {};
     }
-    std::string bytes(buffer.data(), static_cast<std::size_t>(count));
+    std::string bytes(buffer_.data(), static_cast<std::size_t>(count));
     std::string text = scanner_.Text(bytes);
     return {std::move(bytes), std::move(text)};
   }
@@ -181,7 +180,7 @@ class Session {
     std::string received;
     for (Output output = Read(quiet); !output.bytes.empty(); output = Read(quiet)) {
       received += output.bytes;
-      if (Clock::now() > deadline) throw std::runtime_error("the output never stops");
+      if (Clock::now() > deadline) Fail("its output never stops");
     }
     return received;
   }
@@ -193,8 +192,8 @@ class Session {
     while (received < count) {
       received += Read(milliseconds(10)).bytes.size();
       if (Clock::now() > deadline) {
-        throw std::runtime_error("only " + std::to_string(received) + " of " +
-                                 std::to_string(count) + " bytes arrived");
+        Fail("only " + std::to_string(received) + " of " + std::to_string(count) +
+             " bytes arrived");
       }
     }
     return Clock::now();
@@ -205,7 +204,7 @@ class Session {
     const auto deadline = Clock::now() + kPatience;
     while (Read(milliseconds(10)).text.find(key) == std::string::npos) {
       if (Clock::now() > deadline) {
-        throw std::runtime_error(std::string("the key typed, ") + key + ", is never shown");
+        Fail(std::string("the key typed, ") + key + ", is never shown");
       }
     }
     return Clock::now();
@@ -215,7 +214,7 @@ class Session {
     while (!keys.empty()) {
       const ssize_t written = ::write(master_, keys.data(), keys.size());
       if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) throw std::runtime_error("typing failed");
+      if (written <= 0) Fail("typing failed");
       keys.remove_prefix(static_cast<std::size_t>(written));
     }
   }
@@ -225,7 +224,7 @@ class Session {
     const auto deadline = Clock::now() + kPatience;
     int status = 0;
     while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (Clock::now() > deadline) throw std::runtime_error("the program never ends");
+      if (Clock::now() > deadline) Fail("it never ends");
       Read(milliseconds(10));
     }
     ended_ = true;
@@ -233,6 +232,10 @@ class Session {
   }
 
  private:
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw std::runtime_error(name_ + ": " + what);
+  }
+
   [[noreturn]] static void Exec(const std::vector<std::string>& command,
                                 const std::string& directory) {
     if (!directory.empty() && ::chdir(directory.c_str()) != 0) ::_exit(126);
@@ -246,10 +249,12 @@ class Session {
     ::_exit(127);
   }
 
+  std::string name_;
   pid_t pid_ = -1;
   int master_ = -1;
   bool ended_ = false;
   TextScanner scanner_;
+  std::array<char, 16384> buffer_{};
 };
 
 std::string ReadText(const std::string& path) {
@@ -459,7 +464,7 @@ void DrainFor(const std::vector<std::unique_ptr<Session>>& sessions, Clock::dura
 
 // Keys typed in turn: a, b, c... Once an answer fills its field, the field
 // scrolls; with one same letter throughout, nothing would change on screen.
-char KeyNumber(int key) {
+char NthKey(int key) {
   return static_cast<char>('a' + key % 26);
 }
 
@@ -494,7 +499,7 @@ void MeasureSessions(const std::vector<Program>& programs, int keys,
   }
   for (int key = 0; key < keys; ++key) {
     for (std::size_t index = 0; index < sessions.size(); ++index) {
-      figures[index].echo_us.push_back(TimeEcho(*sessions[index], KeyNumber(key)));
+      figures[index].echo_us.push_back(TimeEcho(*sessions[index], NthKey(key)));
     }
   }
   for (std::size_t index = 0; index < sessions.size(); ++index) {

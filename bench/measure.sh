@@ -66,8 +66,9 @@ input_box='--inputbox|Nom :|10|60'
   "dialog|$(stripped_size "$dialog")|$dialog|$input_box" \
   "C, screen precomputed|$(stripped_size "$reference")|$reference"
 echo
-echo "In brackets: the ratio to the C program, which sets its terminal's modes, writes" \
-  "pagiste's first screen (captured from it at build time) in one write() and echoes each key."
+echo "In brackets: the ratio to the C program (none where its figure is 0); it sets its" \
+  "terminal's modes, writes pagiste's first screen (captured from pagiste at build time) in" \
+  "one write() and echoes each key."
 echo "Start-up: from fork to the last byte of the first screen; programs taken in turn, run" \
   "after run. First screen: write() calls to the terminal until the program first waits for" \
   "a key (strace -f). Echo: from typing a letter (a, b, c...) to its being drawn. CPU time:" \

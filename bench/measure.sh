@@ -54,7 +54,8 @@ stripped_size() {
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 cores=$(grep -c '^processor' /proc/cpuinfo)
-echo "Measured on $(date +%Y-%m-%d): $(uname -srm), $cpu, $cores cores."
+load=$(cut -d' ' -f1 /proc/loadavg)
+echo "Measured on $(date +%Y-%m-%d): $(uname -srm), $cpu, $cores cores (load average $load)."
 echo "Pseudo-terminals of 80 x 25, TERM=xterm-256color, LANG=C.UTF-8;" \
   "whiptail $(dpkg-query -W -f='${Version}' whiptail) and dialog" \
   "$(dpkg-query -W -f='${Version}' dialog) run \`--inputbox \"Nom :\" 10 60\`."

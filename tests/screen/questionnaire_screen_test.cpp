@@ -239,3 +239,99 @@ TEST(QuestionnaireScreens, ALoneEscErasesTheAnswerOnceNoSequenceFollows) {
 
 }  // namespace
 }  // namespace pagiste::testing
+
+namespace pagiste::testing {
+namespace {
+
+// A terminal whose terminfo entry lacks bce erases in its default colours:
+// the program paints every cell instead, so the screens look the same.
+TEST(Terminals, WithoutBackgroundColourEraseEveryScreenIsStillBlue) {
+  for (const char* term : {"screen", "linux", "vt100", "no-such-terminal"}) {
+    RunOptions options;
+    options.term = term;
+    ProgramRun run(options);
+    ASSERT_TRUE(run.WaitForCursor(2, 8)) << term << "\n" << run.Screen().Dump();
+    ExpectScreen(run.Screen(), ScreenOne({}), 2, 8);
+    for (int question = 0; question < 6; ++question) {
+      ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) { return s.CursorColumn() == 2; }));
+      const int row = run.Screen().CursorRow();
+      run.Type("x\r");
+      ASSERT_TRUE(run.WaitFor([&](const VirtualTerminal& s) { return s.CursorRow() != row; }));
+    }
+    ASSERT_TRUE(run.WaitForCursor(2, 5)) << term;
+    ExpectScreen(run.Screen(), ScreenTwo({}), 2, 5);
+  }
+}
+
+// The keys of a run so far: the first answer, then part of a long second
+// one with the cursor moved back into it.
+const std::string kKeysBeforeResize = "Dupont\r" + std::string(100, 'j') + "\x1b[D\x1b[D\x1b[DK";
+
+void ExpectSameScreen(const VirtualTerminal& shown, const VirtualTerminal& expected) {
+  ASSERT_EQ(shown.Rows(), expected.Rows());
+  for (int row = 1; row <= shown.Rows(); ++row) {
+    EXPECT_EQ(shown.Row(row), expected.Row(row)) << "row " << row << "\n" << shown.Dump();
+    EXPECT_EQ(shown.Colours(row), expected.Colours(row)) << "row " << row;
+  }
+  EXPECT_EQ(shown.CursorColumn(), expected.CursorColumn()) << shown.Dump();
+  EXPECT_EQ(shown.CursorRow(), expected.CursorRow()) << shown.Dump();
+  EXPECT_EQ(shown.CursorVisible(), expected.CursorVisible());
+}
+
+bool SameScreen(const VirtualTerminal& one, const VirtualTerminal& other) {
+  if (one.Rows() != other.Rows() || one.CursorColumn() != other.CursorColumn() ||
+      one.CursorRow() != other.CursorRow() || one.CursorVisible() != other.CursorVisible())
+    return false;
+  for (int row = 1; row <= one.Rows(); ++row) {
+    if (one.Row(row) != other.Row(row) || one.Colours(row) != other.Colours(row)) return false;
+  }
+  return true;
+}
+
+// The resized screen must become what the same keys give on a window of
+// that size from the start: both are read until they agree, or the
+// differences are shown.
+void ExpectAsIfStartedAt(ProgramRun& resized, int columns, int rows, const std::string& keys) {
+  ProgramRun fresh(Window(columns, rows));
+  fresh.Type(keys);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!SameScreen(resized.Screen(), fresh.Screen()) &&
+         std::chrono::steady_clock::now() < deadline) {
+    fresh.WaitFor([](const VirtualTerminal&) { return false; }, std::chrono::milliseconds(20));
+    resized.WaitFor([](const VirtualTerminal&) { return false; }, std::chrono::milliseconds(20));
+  }
+  ExpectSameScreen(resized.Screen(), fresh.Screen());
+}
+
+TEST(Terminals, ResizingRedrawsTheScreenAsIfDrawnAtTheNewSize) {
+  ProgramRun run({});
+  ASSERT_TRUE(run.WaitForCursor(2, 8));
+  run.Type(kKeysBeforeResize);
+  ASSERT_TRUE(run.WaitForText(12, std::string(18, 'j') + "Kjj")) << run.Screen().Dump();
+  run.Resize(60, 25);
+  ExpectAsIfStartedAt(run, 60, 25, kKeysBeforeResize);
+  run.Resize(100, 30);
+  ExpectAsIfStartedAt(run, 100, 30, kKeysBeforeResize);
+  // Nothing of the answer was lost: it ends as typed.
+  run.Type("\r");
+  ExpectAsIfStartedAt(run, 100, 30, kKeysBeforeResize + "\r");
+}
+
+TEST(Terminals, TheClosingScreenKeepsItsCursorHiddenWhenRedrawn) {
+  ProgramRun run({});
+  std::string keys;
+  for (int question = 0; question < 11; ++question) keys += "y\r";
+  run.Type(keys);
+  ASSERT_TRUE(run.WaitFor([](const VirtualTerminal& s) {
+    return !s.CursorVisible() && s.CursorColumn() == 1 && s.CursorRow() == 7;
+  })) << run.Screen().Dump();
+  run.Resize(50, 20);
+  ExpectAsIfStartedAt(run, 50, 20, keys);
+  EXPECT_EQ(run.Screen().Colours(2).substr(0, 30), std::string(30, 'R')) << "the title bar wraps";
+  EXPECT_FALSE(run.Screen().CursorVisible());
+  run.Type("\r");
+  EXPECT_EQ(run.Finish(), 0);
+}
+
+}  // namespace
+}  // namespace pagiste::testing

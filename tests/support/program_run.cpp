@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +53,7 @@ constexpr uid_t kNobody = 65534;
                        static_cast<rlim_t>(options.file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
+  ::setenv("TERM", options.term.c_str(), 1);
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
   ::execl(program.c_str(), "pagiste", static_cast<char*>(nullptr));
@@ -204,6 +206,14 @@ int ProgramRun::Finish(std::chrono::milliseconds timeout) {
 
 void ProgramRun::Signal(int signal_number) const {
   ::kill(pid_, signal_number);
+}
+
+void ProgramRun::Resize(int columns, int rows) {
+  screen_->Resize(rows, columns);
+  winsize size{};
+  size.ws_row = static_cast<unsigned short>(rows);
+  size.ws_col = static_cast<unsigned short>(columns);
+  ::ioctl(master_fd_, TIOCSWINSZ, &size);
 }
 
 void ProgramRun::HangUp() {

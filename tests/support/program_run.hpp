@@ -23,6 +23,7 @@ struct RunOptions {
   bool pages_folder = true;           // a "personnes" folder beside the working directory
   bool as_unprivileged_user = false;  // when the tests run as root: run as nobody
   long file_size_limit = -1;          // RLIMIT_FSIZE for the program, -1 for none
+  std::string term = "xterm-256color";  // TERM: its terminfo entry says how to clear
 };
 
 // A fresh folder for one run: <root>/app is the program's working directory,
@@ -84,6 +85,9 @@ class ProgramRun {
   // After Finish: whether the system wrote a core file for the program.
   [[nodiscard]] bool DumpedCore() const { return dumped_core_; }
   void Signal(int signal_number) const;
+  // The window changes size, as when the user drags it: the terminal and the
+  // program (through the kernel's SIGWINCH) both learn of it.
+  void Resize(int columns, int rows);
   // The terminal goes away, as when its window is closed.
   void HangUp();
 

@@ -62,6 +62,13 @@ CellLook VirtualTerminal::Cell(int column, int row) const {
   return look;
 }
 
+void VirtualTerminal::Resize(int rows, int columns) {
+  rows_ = rows;
+  columns_ = columns;
+  vterm_set_size(vterm_, rows, columns);
+  vterm_screen_flush_damage(screen_);
+}
+
 std::string VirtualTerminal::Row(int row) const {
   std::string text;
   for (int column = 1; column <= columns_; ++column) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "support/virtual_terminal.hpp"
@@ -143,6 +144,93 @@ TEST_F(WriterOnTerminal, TheCursorCanBeHiddenAndShown) {
   writer_.ShowCursor();
   Show();
   EXPECT_TRUE(terminal_.CursorVisible());
+}
+
+// Where the terminal erases in its own default colours, clearing paints every
+// cell instead, and never asks the terminal to erase.
+TEST(ClearingByPainting, EveryCellBecomesABlankInTheCurrentColours) {
+  for (const WindowSize size : {WindowSize{80, 25}, WindowSize{1, 1}, WindowSize{7, 3}}) {
+    CharacterWriter writer(size, 0x07, ClearMethod::kPaintCells);
+    VirtualTerminal terminal(size.rows, size.columns);
+    writer.SetBackground(kRed);
+    writer.WriteText(std::string(static_cast<std::size_t>(size.columns * size.rows), 'x'));
+    writer.SetBackground(kBlue);
+    writer.SetForeground(kWhite);
+    writer.ClearScreen();
+    const std::string bytes = writer.TakeOutput();
+    terminal.Feed(bytes);
+    EXPECT_EQ(bytes.find("\x1b[2J"), std::string::npos);
+    EXPECT_EQ(bytes.find("\x1b[K"), std::string::npos);
+    for (int row = 1; row <= size.rows; ++row) {
+      EXPECT_EQ(terminal.Row(row), "") << size.columns << "x" << size.rows << " row " << row;
+      EXPECT_EQ(terminal.Colours(row), std::string(static_cast<std::size_t>(size.columns), 'W'));
+    }
+    EXPECT_EQ(terminal.CursorColumn(), 1);
+    EXPECT_EQ(terminal.CursorRow(), 1);
+  }
+}
+
+// A screen drawn, then the window resized: the terminal must show what a
+// writer of that size would have drawn from the start.
+void DrawAForm(CharacterWriter& writer) {
+  writer.SetBackground(kBlue);
+  writer.SetForeground(kWhite);
+  writer.ClearScreen();
+  writer.ShowCursor();
+  writer.SetBackground(kRed);
+  writer.WriteText(" Pagiste 4" + std::string(70, ' '));
+  writer.WriteText("\r\n");
+  writer.SetBackground(kBlue);
+  writer.WriteText("\r\n A question :\r\n");
+  writer.SetForeground(kYellow);
+  writer.WriteText(" " + std::string(100, 'a'));
+  writer.StepBack();
+  writer.StepBack();
+  writer.PlaceCursor();
+  writer.WriteText("Z");
+  writer.SetForeground(kWhite);
+}
+
+TEST(Resizing, TheScreenIsDrawnAgainAsIfAtTheNewSizeFromTheStart) {
+  for (const ClearMethod method : {ClearMethod::kErase, ClearMethod::kPaintCells}) {
+    for (const WindowSize size : {WindowSize{60, 25}, WindowSize{100, 30}, WindowSize{20, 5}}) {
+      CharacterWriter resized({80, 25}, 0x07, method);
+      VirtualTerminal shown(25, 80);
+      DrawAForm(resized);
+      shown.Feed(resized.TakeOutput());
+      shown.Resize(size.rows, size.columns);
+      resized.Resize(size);
+      shown.Feed(resized.TakeOutput());
+
+      CharacterWriter fresh(size, 0x07, method);
+      VirtualTerminal expected(size.rows, size.columns);
+      DrawAForm(fresh);
+      expected.Feed(fresh.TakeOutput());
+      const std::string what = std::to_string(size.columns) + "x" + std::to_string(size.rows);
+      for (int row = 1; row <= size.rows; ++row) {
+        EXPECT_EQ(shown.Row(row), expected.Row(row)) << what << " row " << row << "\n"
+                                                     << shown.Dump();
+        EXPECT_EQ(shown.Colours(row), expected.Colours(row)) << what << " row " << row;
+      }
+      EXPECT_EQ(shown.CursorColumn(), expected.CursorColumn()) << what;
+      EXPECT_EQ(shown.CursorRow(), expected.CursorRow()) << what;
+      EXPECT_EQ(resized.Cursor(), fresh.Cursor()) << what;
+      EXPECT_TRUE(shown.CursorVisible()) << what;
+    }
+  }
+}
+
+TEST(Resizing, NothingDrawnYetSendsNothingAndADrawnScreenIsReplayedOnce) {
+  CharacterWriter writer({80, 25}, 0x07);
+  writer.Resize({60, 20});
+  EXPECT_FALSE(writer.HasOutput()) << "nothing drawn yet, nothing to draw again";
+  DrawAForm(writer);
+  writer.TakeOutput();
+  writer.Resize({60, 20});
+  const std::string redraw = writer.TakeOutput();
+  // The 100 letters typed and the one in "Pagiste", each drawn once again.
+  EXPECT_EQ(std::count(redraw.begin(), redraw.end(), 'a'), 100 + 1);
+  EXPECT_EQ(redraw.find("\x1b[2J"), redraw.rfind("\x1b[2J")) << "cleared once";
 }
 
 class WideWriterOnTerminal : public WriterOnTerminal {

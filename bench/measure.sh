@@ -82,3 +82,7 @@ cmp -s "$work/site/personnes/Jean Dupont.htm" "tests/fixtures/Jean Dupont.htm" |
   echo "the page written differs from tests/fixtures/Jean Dupont.htm" >&2
   exit 1
 }
+
+echo
+echo "On terminals that erase in the current colour (bce) and those that do not:"
+bench/terminals.sh "$program"

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+echo "Building the program (build/release)..."
 cmake --preset release >/dev/null
-cmake --build --preset release >/dev/null
+cmake --build --preset release
 cd demo/app
 exec ../../build/release/pagiste

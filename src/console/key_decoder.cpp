@@ -33,8 +33,8 @@ constexpr Action Types(std::uint8_t code) {
 // for SS3) and final byte, and what the key does unmodified. Parameters are
 // read apart: a number that picks the key, and the xterm modifier.
 struct Dialect {
-  char introducer;
-  char final_byte;
+  char introducer = 0;
+  char final_byte = 0;
   Action plain;
 };
 
@@ -68,7 +68,7 @@ constexpr std::array kLetterKeys = {
 
 // Numbered keys, CSI n ~ (vt) and CSI n $ (rxvt, Shift held).
 struct NumberedKey {
-  int number;
+  int number = 0;
   Action plain;
 };
 constexpr std::array kNumberedKeys = {

@@ -39,7 +39,13 @@ std::string ResolveLinks(std::string path) {
     const ssize_t length = ::readlink(path.c_str(), target.data(), target.size() - 1);
     if (length <= 0) return path;
     const std::string to(target.data(), static_cast<std::size_t>(length));
-    path = to.front() == '/' ? to : FolderOf(path) + "/" + to;
+    if (to.front() == '/') {
+      path = to;
+    } else {
+      path = FolderOf(path);
+      path += '/';
+      path += to;
+    }
   }
   return path;  // a loop: opening it gives the system's own error
 }

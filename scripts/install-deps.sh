@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(clang libclang-rt-dev libgtest-dev libvterm-dev binutils chromium)
+  packages+=(clang libclang-rt-dev libgtest-dev libvterm-dev binutils chromium tmux screen)
 fi
 
 missing=()

@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -45,6 +46,7 @@ constexpr uid_t kNobody = 65534;
                        static_cast<rlim_t>(options.file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
+  if (!options.term.empty()) ::setenv("TERM", options.term.c_str(), 1);
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
   ::execl(PAGISTE_PROGRAM, "pagiste", static_cast<char*>(nullptr));

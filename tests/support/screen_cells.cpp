@@ -22,10 +22,9 @@ std::string RowDifference(const ScreenCells& actual, const ScreenCells& expected
     const CellLook& got = actual.At(column, row);
     const CellLook& wanted = expected.At(column, row);
     if (got == wanted) continue;
-    return ", first at column " + std::to_string(column) + ": " +
-           Describe(got) + " instead of " + Describe(wanted) + "\n  got  |" + actual.Row(row) +
-           "\n  want |" + expected.Row(row) + "\n  got  " + actual.Colours(row) + "\n  want " +
-           expected.Colours(row) + "\n";
+    return ", first at column " + std::to_string(column) + ": " + Describe(got) + " instead of " +
+           Describe(wanted) + "\n  got  |" + actual.Row(row) + "\n  want |" + expected.Row(row) +
+           "\n  got  " + actual.Colours(row) + "\n  want " + expected.Colours(row) + "\n";
   }
   return {};
 }
@@ -84,8 +83,8 @@ ScreenCells Snapshot(const VirtualTerminal& terminal) {
 std::string Differences(const ScreenCells& actual, const ScreenCells& expected) {
   if (actual.rows != expected.rows || actual.columns != expected.columns) {
     return "size " + std::to_string(actual.columns) + "x" + std::to_string(actual.rows) +
-           " instead of " + std::to_string(expected.columns) + "x" +
-           std::to_string(expected.rows) + "\n";
+           " instead of " + std::to_string(expected.columns) + "x" + std::to_string(expected.rows) +
+           "\n";
   }
   // Rows that differ alike are given once.
   std::string differences;

@@ -56,7 +56,9 @@ ScreenSession::ScreenSession(int columns, int rows)
   const std::string rc_file = folder_.Root() + "/screenrc";
   std::ofstream(rc_file) << kScreenRc;
   const std::vector<std::string> environment = ScreenEnvironment();
-  const std::string status_file = StatusFile();
+  std::vector<std::string> screen_command = {"screen", "-q", "-c", rc_file, "-S", name_};
+  for (std::string& argument : ProgramRecordingItsStatus(StatusFile()))
+    screen_command.push_back(std::move(argument));
   winsize size = Size(columns, rows);
   pid_ = ::forkpty(&master_fd_, nullptr, nullptr, &size);
   if (pid_ < 0) throw std::runtime_error("forkpty");
@@ -66,10 +68,11 @@ ScreenSession::ScreenSession(int columns, int rows)
     ::setenv("SCREENDIR", screen_dir.c_str(), 1);
     ::unsetenv("STY");
     ::unsetenv("TMUX");
-    // The shell keeps the program's exit status, which screen does not tell.
-    ::execlp("screen", "screen", "-q", "-c", rc_file.c_str(), "-S", name_.c_str(), "/bin/sh",
-             "-c", "\"$0\"; echo $? > \"$1\"", PAGISTE_PROGRAM, status_file.c_str(),
-             static_cast<char*>(nullptr));
+    std::vector<char*> argv;
+    for (const std::string& argument : screen_command)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
     ::_exit(121);
   }
   ::fcntl(master_fd_, F_SETFL, ::fcntl(master_fd_, F_GETFL) | O_NONBLOCK);
@@ -136,6 +139,8 @@ void ScreenSession::Resize(int columns, int rows) {
 }
 
 int ScreenSession::ExitStatus() {
+  const int status = WaitForRecordedStatus(StatusFile(), [this] { Pump(10); });
+  // screen ends with its last window.
   const auto deadline = Clock::now() + std::chrono::seconds(10);
   while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
     if (Clock::now() >= deadline) return -1;
@@ -144,9 +149,6 @@ int ScreenSession::ExitStatus() {
   ended_ = true;
   while (Pump(0)) {
   }
-  std::ifstream status_file(StatusFile());
-  int status = -1;
-  status_file >> status;
   return status;
 }
 

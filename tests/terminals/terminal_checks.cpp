@@ -78,7 +78,8 @@ bool ReachScreen(TerminalSession& session, const ExpectedScreen& expected, Curso
 
 bool ReachCursor(TerminalSession& session, CursorAt cursor, const std::string& where) {
   ScreenCells last(1, 1);
-  if (WaitUntil(session, [&](const ScreenCells& s) { return CursorIs(s, cursor); }, last)) {
+  if (WaitUntil(
+          session, [&](const ScreenCells& s) { return CursorIs(s, cursor); }, last)) {
     return true;
   }
   ADD_FAILURE() << where << ": the cursor never reached " << CursorText(cursor) << "\n"
@@ -163,17 +164,16 @@ void CheckFullRun(const SessionStarter& start) {
   const std::unique_ptr<TerminalSession> session = start(80, 25);
   const Personne person = JeanDupont();
   std::vector<std::string> given;
-  for (const std::string& answer : {person.Nom, person.Prenom, person.Adresse, person.Email,
-                                    person.Email2, person.TelFixe}) {
+  for (const std::string& answer :
+       {person.Nom, person.Prenom, person.Adresse, person.Email, person.Email2, person.TelFixe}) {
     ASSERT_TRUE(ReachScreen(*session, ScreenOne(given), ScreenOneCursor(given.size()),
                             "screen 1 before answer " + std::to_string(given.size() + 1)));
     Answer(*session, answer);
     given.push_back(answer);
   }
   given.clear();
-  for (const std::string& answer :
-       {person.TelPortable, person.DateNaissance, person.Commentaire, person.CheminPhoto,
-        person.Skin}) {
+  for (const std::string& answer : {person.TelPortable, person.DateNaissance, person.Commentaire,
+                                    person.CheminPhoto, person.Skin}) {
     ASSERT_TRUE(ReachScreen(*session, ScreenTwo(given), ScreenTwoCursor(given.size()),
                             "screen 2 before answer " + std::to_string(given.size() + 1)));
     Answer(*session, answer);
@@ -240,6 +240,12 @@ void CheckResizeDuringAnswer(const SessionStarter& start) {
   typing.Answer(11, first_name);
   ASSERT_TRUE(ReachScreen(*session, typing, {69, 11}, "70 characters typed, 3 to the left"));
   std::string keys = "Dupont\r" + first_name + "\x1b[D\x1b[D\x1b[D";
+  {
+    // Before any resize the terminal and the emulator agree.
+    ProgramRun at_80(SameTerminalAs(*session, 80, 25));
+    at_80.Type(keys);
+    ASSERT_TRUE(MatchStartedAtThatSize(*session, at_80, "at 80 columns"));
+  }
 
   session->Resize(60, 25);
   ProgramRun at_60(SameTerminalAs(*session, 60, 25));
@@ -271,14 +277,14 @@ void CheckResizeDuringAnswer(const SessionStarter& start) {
     }
   }
   ScreenCells last(1, 1);
-  ASSERT_TRUE(WaitUntil(*session, [](const ScreenCells& s) { return !s.cursor_visible; }, last))
+  ASSERT_TRUE(WaitUntil(
+      *session, [](const ScreenCells& s) { return !s.cursor_visible; }, last))
       << "no closing screen:\n"
       << last.Dump();
   session->Press({NamedKey::kEnter});
   EXPECT_EQ(session->ExitStatus(), 0);
   // Nothing of the answer typed across the two resizes is lost.
-  EXPECT_TRUE(
-      std::filesystem::exists(session->Folder().Pages() + "/" + first_name + " Dupont.htm"))
+  EXPECT_TRUE(std::filesystem::exists(session->Folder().Pages() + "/" + first_name + " Dupont.htm"))
       << first_name;
 }
 
@@ -312,15 +318,14 @@ void CheckEditingKeys(const SessionStarter& start) {
   ExpectedScreen erased = ScreenOne({"Dupont"});
   erased.Answer(11, "Faux");
   ASSERT_TRUE(ReachScreen(*session, erased, {6, 11}, "typed"));
-  session->Press({NamedKey::kEscape});  // alone: nothing follows
+  session->Press({NamedKey::kEscape});     // alone: nothing follows
   erased.Yellow(11, std::string(5, ' '));  // erased with spaces in the answer's colours
   ASSERT_TRUE(ReachScreen(*session, erased, {2, 11}, "a lone Esc"));
   Answer(*session, "Jean");
   ASSERT_TRUE(ReachScreen(*session, ScreenOne({"Dupont", "Jean"}), ScreenOneCursor(2),
                           "the answer typed again after Esc"));
-  ASSERT_NO_FATAL_FAILURE(
-      EnterAt(*session, {ScreenOneCursor(2), ScreenOneCursor(3), ScreenOneCursor(4),
-                         ScreenOneCursor(5)}));
+  ASSERT_NO_FATAL_FAILURE(EnterAt(
+      *session, {ScreenOneCursor(2), ScreenOneCursor(3), ScreenOneCursor(4), ScreenOneCursor(5)}));
   ASSERT_NO_FATAL_FAILURE(EnterAt(*session, ScreenTwoStops()));
   ASSERT_NO_FATAL_FAILURE(FinishRun(*session, "Jean Dupont.htm"));
 }
@@ -337,8 +342,8 @@ void CheckEscThenEnterAtOnce(const SessionStarter& start) {
   screen.Yellow(8, "    ");
   ASSERT_TRUE(ReachScreen(*session, screen, ScreenOneCursor(1), "Esc and Enter together"));
   Answer(*session, "Jean");
-  ASSERT_NO_FATAL_FAILURE(EnterAt(*session, {ScreenOneCursor(2), ScreenOneCursor(3),
-                                             ScreenOneCursor(4), ScreenOneCursor(5)}));
+  ASSERT_NO_FATAL_FAILURE(EnterAt(
+      *session, {ScreenOneCursor(2), ScreenOneCursor(3), ScreenOneCursor(4), ScreenOneCursor(5)}));
   ASSERT_NO_FATAL_FAILURE(EnterAt(*session, ScreenTwoStops()));
   // An empty family name: "Jean .htm".
   ASSERT_NO_FATAL_FAILURE(FinishRun(*session, "Jean .htm"));

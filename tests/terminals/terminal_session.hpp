@@ -45,4 +45,11 @@ using SessionStarter = std::function<std::unique_ptr<TerminalSession>(int column
 // A name no other run of the tests uses at the same time.
 std::string UniqueName(std::string_view prefix);
 
+// The program started by a shell that writes its exit status (or 128 + the
+// signal) to the file at its end: tmux's own report of it is not reliable
+// (the pane dies, its status never comes) and screen has none.
+std::vector<std::string> ProgramRecordingItsStatus(const std::string& status_file);
+// The status recorded, once there; -1 when it is not there in time.
+int WaitForRecordedStatus(const std::string& status_file, const std::function<void()>& meanwhile);
+
 }  // namespace pagiste::testing

@@ -111,15 +111,15 @@ ScreenCells ParseCapture(std::string_view capture, int rows, int columns) {
     } else if (byte == '\x1b' && i + 1 < capture.size() && capture[i + 1] == '[') {
       std::size_t end = i + 2;
       while (end < capture.size() && (capture[end] < 0x40 || capture[end] > 0x7E)) ++end;
-      if (end < capture.size() && capture[end] == 'm') ApplySgr(pen, capture.substr(i + 2, end - i - 2));
+      if (end < capture.size() && capture[end] == 'm')
+        ApplySgr(pen, capture.substr(i + 2, end - i - 2));
       i = end + 1;
     } else {
       const std::size_t length =
           std::min(Utf8Length(static_cast<unsigned char>(byte)), capture.size() - i);
       if (column <= columns) {
-        screen.At(column, row) =
-            CellLook{std::u32string(1, DecodeUtf8(capture.substr(i, length))), pen.foreground,
-                     pen.background};
+        screen.At(column, row) = CellLook{std::u32string(1, DecodeUtf8(capture.substr(i, length))),
+                                          pen.foreground, pen.background};
       }
       ++column;
       i += length;
@@ -129,13 +129,18 @@ ScreenCells ParseCapture(std::string_view capture, int rows, int columns) {
 }
 
 TmuxSession::TmuxSession(int columns, int rows) : socket_(UniqueName("pagiste")) {
-  // TERM and the pane kept after the program's end must be set before the
-  // pane starts; the program runs without a shell in between.
-  MustRun({"start-server", ";", "set-option", "-g", "default-terminal", ProgramTerm(), ";",
-           "set-option", "-g", "remain-on-exit", "on", ";", "set-option", "-g", "status", "off",
-           ";", "new-session", "-d", "-s", kTarget, "-x", std::to_string(columns), "-y",
-           std::to_string(rows), "-c", folder_.App(), "sh", "-c", "exec \"$0\"",
-           PAGISTE_PROGRAM});
+  // The pane is kept after the program's end, so that its last screen can be
+  // read.
+  std::vector<std::string> arguments = {
+      "new-session",        "-d", "-s",         kTarget, "-x", std::to_string(columns), "-y",
+      std::to_string(rows), "-c", folder_.App()};
+  for (std::string& argument : ProgramRecordingItsStatus(StatusFile()))
+    arguments.push_back(std::move(argument));
+  for (const char* option : {";", "set-option", "-g", "remain-on-exit", "on"})
+    arguments.emplace_back(option);
+  MustRun(arguments);
+  program_term_ = Tmux({"show-options", "-g", "-v", "default-terminal"}).output;
+  while (!program_term_.empty() && program_term_.back() == '\n') program_term_.pop_back();
 }
 
 TmuxSession::~TmuxSession() {
@@ -190,30 +195,13 @@ ScreenCells TmuxSession::Capture() {
 }
 
 void TmuxSession::Resize(int columns, int rows) {
-  MustRun({"resize-window", "-t", kTarget, "-x", std::to_string(columns), "-y",
-           std::to_string(rows)});
+  MustRun(
+      {"resize-window", "-t", kTarget, "-x", std::to_string(columns), "-y", std::to_string(rows)});
 }
 
 int TmuxSession::ExitStatus() {
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (Clock::now() < deadline) {
-    // The pane is dead from the end of its output; the status or signal is
-    // known only once the program has been waited for.
-    const CommandResult result =
-        Tmux({"display-message", "-p", "-t", kTarget,
-              "#{pane_dead}:#{pane_dead_signal}:#{pane_dead_status}:"});
-    std::istringstream fields(result.output);
-    std::string dead;
-    std::string signal_number;
-    std::string status;
-    std::getline(fields, dead, ':');
-    std::getline(fields, signal_number, ':');
-    std::getline(fields, status, ':');
-    if (dead == "1" && !signal_number.empty()) return 128 + std::stoi(signal_number);
-    if (dead == "1" && !status.empty()) return std::stoi(status);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return -1;
+  return WaitForRecordedStatus(StatusFile(),
+                               [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
 }
 
 }  // namespace pagiste::testing

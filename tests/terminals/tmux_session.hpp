@@ -24,15 +24,18 @@ class TmuxSession : public TerminalSession {
   ScreenCells Capture() override;
   void Resize(int columns, int rows) override;
   int ExitStatus() override;
-  [[nodiscard]] std::string ProgramTerm() const override { return "tmux-256color"; }
+  // tmux's own default-terminal.
+  [[nodiscard]] std::string ProgramTerm() const override { return program_term_; }
   [[nodiscard]] const RunFolder& Folder() const override { return folder_; }
 
  private:
   [[nodiscard]] CommandResult Tmux(std::vector<std::string> arguments) const;
   void MustRun(const std::vector<std::string>& arguments) const;
+  [[nodiscard]] std::string StatusFile() const { return folder_.Root() + "/status"; }
 
   RunFolder folder_{true};
   std::string socket_;
+  std::string program_term_;
 };
 
 // capture-pane -e -p -N output (SGR sequences between the characters) read

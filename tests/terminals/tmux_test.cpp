@@ -40,8 +40,9 @@ TEST(TmuxCapture, ColoursAndCharactersReadIntoCells) {
       "c\x1b[39;49m \x1b[38;5;15;48;5;1md\n"
       "\x1b[0mz\n",
       4, 5);
-  EXPECT_EQ(screen.Row(1), " a\xc3\xa9"
-                           "b");
+  EXPECT_EQ(screen.Row(1),
+            " a\xc3\xa9"
+            "b");
   EXPECT_EQ(screen.Colours(1), "WWWY.");
   EXPECT_EQ(screen.Row(2), "c d");
   EXPECT_EQ(screen.Colours(2), "Y.R..");

@@ -19,15 +19,19 @@ namespace {
     const std::size_t equals = setting.find('=');
     ::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
   }
+  ExecArguments(arguments);
+}
+
+}  // namespace
+
+void ExecArguments(std::vector<std::string> arguments) {
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   ::execvp(argv[0], argv.data());
   ::_exit(127);
 }
-
-}  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment) {

@@ -11,6 +11,9 @@ struct CommandResult {
   std::string output;  // standard output; standard error goes to the tests' own
 };
 
+// Replaces this process with the program named first (searched in PATH).
+[[noreturn]] void ExecArguments(std::vector<std::string> arguments);
+
 // The environment is the tests' own plus `environment` ("NAME=value").
 CommandResult RunCommand(const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment = {});

@@ -68,31 +68,35 @@ ScreenSession::ScreenSession(int columns, int rows)
     ::setenv("SCREENDIR", screen_dir.c_str(), 1);
     ::unsetenv("STY");
     ::unsetenv("TMUX");
-    std::vector<char*> argv;
-    for (const std::string& argument : screen_command)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(121);
+    ExecArguments(screen_command);
   }
   ::fcntl(master_fd_, F_SETFL, ::fcntl(master_fd_, F_GETFL) | O_NONBLOCK);
 }
 
 ScreenSession::~ScreenSession() {
-  if (!ended_ && pid_ > 0) {
-    [[maybe_unused]] const CommandResult ignored =
-        RunCommand({"screen", "-S", name_, "-X", "quit"}, ScreenEnvironment());
-    const auto deadline = Clock::now() + std::chrono::seconds(2);
-    while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
-      if (Clock::now() >= deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        break;
-      }
-      Pump(10);
-    }
+  try {
+    if (!ended_ && pid_ > 0) Quit();
+  } catch (const std::exception&) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
   }
   if (master_fd_ >= 0) ::close(master_fd_);
+}
+
+void ScreenSession::Quit() {
+  // screen's server, with the program, is not the attacher's child: it is
+  // told to quit, then the attacher ends.
+  [[maybe_unused]] const CommandResult ignored =
+      RunCommand({"screen", "-S", name_, "-X", "quit"}, ScreenEnvironment());
+  const auto deadline = Clock::now() + std::chrono::seconds(2);
+  while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+      return;
+    }
+    Pump(10);
+  }
 }
 
 std::vector<std::string> ScreenSession::ScreenEnvironment() const {

@@ -35,6 +35,8 @@ class ScreenSession : public TerminalSession {
   // Reads what screen sent, answering the emulator's replies; false when
   // nothing came within the wait.
   bool Pump(int wait_ms);
+  // A run cut short: screen and the program ended.
+  void Quit();
   [[nodiscard]] std::vector<std::string> ScreenEnvironment() const;
   [[nodiscard]] std::string StatusFile() const { return folder_.Root() + "/status"; }
 

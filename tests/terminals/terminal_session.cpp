@@ -14,7 +14,7 @@ std::string UniqueName(std::string_view prefix) {
 }
 
 std::vector<std::string> ProgramRecordingItsStatus(const std::string& status_file) {
-  return {"/bin/sh", "-c", "\"$0\"; echo $? > \"$1\"", PAGISTE_PROGRAM, status_file};
+  return {"/bin/sh", "-c", R"("$0"; echo $? > "$1")", PAGISTE_PROGRAM, status_file};
 }
 
 int WaitForRecordedStatus(const std::string& status_file, const std::function<void()>& meanwhile) {

@@ -144,7 +144,11 @@ TmuxSession::TmuxSession(int columns, int rows) : socket_(UniqueName("pagiste"))
 }
 
 TmuxSession::~TmuxSession() {
-  [[maybe_unused]] const CommandResult ignored = Tmux({"kill-server"});
+  try {
+    [[maybe_unused]] const CommandResult ignored = Tmux({"kill-server"});
+  } catch (const std::exception&) {
+    // Nothing more to be done from a destructor.
+  }
 }
 
 CommandResult TmuxSession::Tmux(std::vector<std::string> arguments) const {

@@ -65,6 +65,7 @@ ScreenSession::ScreenSession(int columns, int rows)
   if (pid_ == 0) {
     if (::chdir(folder_.App().c_str()) != 0) ::_exit(120);
     ::setenv("TERM", "xterm-256color", 1);
+    ::setenv("LC_ALL", "C.UTF-8", 1);  // screen reads and writes UTF-8 whatever the tests' locale
     ::setenv("SCREENDIR", screen_dir.c_str(), 1);
     ::unsetenv("STY");
     ::unsetenv("TMUX");

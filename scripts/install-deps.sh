@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libtinfo-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(clang libclang-rt-dev libgtest-dev libvterm-dev binutils chromium)
+  # Real terminals the program is checked in.
+  packages+=(tmux screen)
   # The Debian package: cpack's dependency list, and reading the installed manual page.
   packages+=(dpkg-dev file man-db)
 fi

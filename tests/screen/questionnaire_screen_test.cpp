@@ -7,57 +7,10 @@
 
 #include "questionnaire/questions.hpp"
 #include "questionnaire/texts.hpp"
-#include "screen/expected_screen.hpp"
+#include "support/expected_screen.hpp"
 
 namespace pagiste::testing {
 namespace {
-
-// The prompts of one screen, as the questionnaire's own table has them.
-std::vector<Question> QuestionsOf(int screen) {
-  std::vector<Question> questions;
-  for (const Question& question : kQuestions) {
-    if (question.screen == screen) questions.push_back(question);
-  }
-  return questions;
-}
-
-// Screen 1 on 80 x 25 with the answers given so far (none wider than a row).
-ExpectedScreen ScreenOne(const std::vector<std::string>& answers, int rows = 25) {
-  ExpectedScreen screen(rows, 80);
-  screen.TitleBar(1);
-  screen.Line(4, std::string(texts::kIntroduction[0]));
-  screen.Line(5, std::string(texts::kIntroduction[1]));
-  const std::vector<Question> questions = QuestionsOf(1);
-  for (std::size_t i = 0; i <= answers.size() && i < questions.size(); ++i) {
-    const int row = 7 + 3 * static_cast<int>(i);
-    screen.Line(row, std::string(questions[i].prompt));
-    screen.Answer(row + 1, i < answers.size() ? answers[i] : "");
-  }
-  return screen;
-}
-
-ExpectedScreen ScreenTwo(const std::vector<std::string>& answers) {
-  ExpectedScreen screen(25, 80);
-  screen.TitleBar(1);
-  const std::vector<Question> questions = QuestionsOf(2);
-  int row = 4;
-  for (std::size_t i = 0; i <= answers.size() && i < questions.size(); ++i) {
-    screen.Line(row++, std::string(questions[i].prompt));
-    if (!questions[i].second_line.empty())
-      screen.Line(row++, std::string(questions[i].second_line));
-    screen.Answer(row, i < answers.size() ? answers[i] : "");
-    row += 2;
-  }
-  return screen;
-}
-
-ExpectedScreen ClosingScreen(int rows = 25, int columns = 80) {
-  ExpectedScreen screen(rows, columns);
-  screen.TitleBar(1);
-  screen.Line(4, std::string(texts::kClosing[0]));
-  screen.Line(6, std::string(texts::kClosing[1]));
-  return screen;
-}
 
 // Keys for a code page 850 answer, as a UTF-8 terminal sends them.
 std::string Keys(const std::string& cp850) {

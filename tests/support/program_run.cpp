@@ -53,7 +53,7 @@ constexpr uid_t kNobody = 65534;
                        static_cast<rlim_t>(options.file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
-  ::setenv("TERM", options.term.c_str(), 1);
+  if (!options.term.empty()) ::setenv("TERM", options.term.c_str(), 1);
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
   ::execl(program.c_str(), "pagiste", static_cast<char*>(nullptr));

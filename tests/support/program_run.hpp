@@ -23,7 +23,7 @@ struct RunOptions {
   bool pages_folder = true;           // a "personnes" folder beside the working directory
   bool as_unprivileged_user = false;  // when the tests run as root: run as nobody
   long file_size_limit = -1;          // RLIMIT_FSIZE for the program, -1 for none
-  std::string term = "xterm-256color";  // TERM: its terminfo entry says how to clear
+  std::string term = "xterm-256color";  // TERM for the program; empty: the tests' own
 };
 
 // A fresh folder for one run: <root>/app is the program's working directory,

@@ -13,9 +13,7 @@ int PcColour(const VTermColor& colour, bool foreground) {
     return -1;
   }
   if (!VTERM_COLOR_IS_INDEXED(&colour)) return -2;
-  const int index = colour.indexed.idx;
-  const int base = index & 7;
-  return (index & 8) | ((base & 1) << 2) | (base & 2) | ((base & 4) >> 2);
+  return PcColourFromTerminal(colour.indexed.idx);
 }
 
 int SetTermProp(VTermProp prop, VTermValue* value, void* self) {
@@ -29,7 +27,39 @@ const VTermScreenCallbacks kCallbacks = {
     nullptr, nullptr, nullptr, SetTermProp, nullptr, nullptr, nullptr, nullptr,
 };
 
+VTermKey VTermKeyFor(NamedKey key) {
+  switch (key) {
+    case NamedKey::kEscape:
+      return VTERM_KEY_ESCAPE;
+    case NamedKey::kHome:
+      return VTERM_KEY_HOME;
+    case NamedKey::kEnd:
+      return VTERM_KEY_END;
+    case NamedKey::kLeft:
+      return VTERM_KEY_LEFT;
+    case NamedKey::kRight:
+      return VTERM_KEY_RIGHT;
+    case NamedKey::kEnter:
+      break;
+  }
+  return VTERM_KEY_ENTER;
+}
+
 }  // namespace
+
+int PcColourFromTerminal(int index) {
+  if (index < 0 || index > 15) return -2;
+  const int base = index & 7;
+  return (index & 8) | ((base & 1) << 2) | (base & 2) | ((base & 4) >> 2);
+}
+
+char ColourLetter(const CellLook& look) {
+  if (look.foreground == 15 && look.background == 1) return 'W';
+  if (look.foreground == 14 && look.background == 1) return 'Y';
+  if (look.foreground == 15 && look.background == 4) return 'R';
+  if (look.foreground == -1 && look.background == -1) return '.';
+  return '?';
+}
 
 VirtualTerminal::VirtualTerminal(int rows, int columns)
     : rows_(rows),
@@ -50,6 +80,24 @@ void VirtualTerminal::Feed(std::string_view bytes) {
   vterm_screen_flush_damage(screen_);
 }
 
+void VirtualTerminal::Resize(int rows, int columns) {
+  rows_ = rows;
+  columns_ = columns;
+  vterm_set_size(vterm_, rows, columns);
+  vterm_screen_flush_damage(screen_);
+}
+
+std::string VirtualTerminal::KeyBytes(NamedKey key) {
+  vterm_keyboard_key(vterm_, VTermKeyFor(key), VTERM_MOD_NONE);
+  return TakeReplies();
+}
+
+std::string VirtualTerminal::TakeReplies() {
+  std::string bytes(vterm_output_get_buffer_current(vterm_), '\0');
+  bytes.resize(vterm_output_read(vterm_, bytes.data(), bytes.size()));
+  return bytes;
+}
+
 CellLook VirtualTerminal::Cell(int column, int row) const {
   VTermScreenCell cell{};
   vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
@@ -60,13 +108,6 @@ CellLook VirtualTerminal::Cell(int column, int row) const {
   }
   if (look.text.empty()) look.text.push_back(U' ');
   return look;
-}
-
-void VirtualTerminal::Resize(int rows, int columns) {
-  rows_ = rows;
-  columns_ = columns;
-  vterm_set_size(vterm_, rows, columns);
-  vterm_screen_flush_damage(screen_);
 }
 
 std::string VirtualTerminal::Row(int row) const {
@@ -80,19 +121,7 @@ std::string VirtualTerminal::Row(int row) const {
 
 std::string VirtualTerminal::Colours(int row) const {
   std::string letters;
-  for (int column = 1; column <= columns_; ++column) {
-    const CellLook look = Cell(column, row);
-    if (look.foreground == 15 && look.background == 1)
-      letters += 'W';
-    else if (look.foreground == 14 && look.background == 1)
-      letters += 'Y';
-    else if (look.foreground == 15 && look.background == 4)
-      letters += 'R';
-    else if (look.foreground == -1 && look.background == -1)
-      letters += '.';
-    else
-      letters += '?';
-  }
+  for (int column = 1; column <= columns_; ++column) letters += ColourLetter(Cell(column, row));
   return letters;
 }
 

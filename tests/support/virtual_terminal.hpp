@@ -14,7 +14,18 @@ struct CellLook {
   std::u32string text;
   int foreground;  // PC colour index 0-15, or -1 for the terminal's default
   int background;
+
+  bool operator==(const CellLook&) const = default;
 };
+
+// One letter for a cell's colours: W white on blue, Y yellow on blue, R white
+// on red, . the terminal's default colours, ? anything else.
+char ColourLetter(const CellLook& look);
+// A terminal colour number (0-15) in the PC order; -2 past 15.
+int PcColourFromTerminal(int index);
+
+// Keys whose bytes depend on the terminal's modes.
+enum class NamedKey { kEscape, kHome, kEnd, kLeft, kRight, kEnter };
 
 class VirtualTerminal {
  public:
@@ -26,15 +37,20 @@ class VirtualTerminal {
   VirtualTerminal& operator=(VirtualTerminal&&) = delete;
 
   void Feed(std::string_view bytes);
-  // The window changes size, as a user drags it: the emulator keeps what it can.
+  // The window changes size; what is shown stays where it was.
   void Resize(int rows, int columns);
+  // The bytes this terminal sends for the key in its present modes (cursor
+  // keys in application mode after a program asked for it).
+  [[nodiscard]] std::string KeyBytes(NamedKey key);
+  // What the terminal has to send back to the program: answers to its
+  // queries, and keys.
+  [[nodiscard]] std::string TakeReplies();
 
   [[nodiscard]] int Rows() const { return rows_; }
   [[nodiscard]] int Columns() const { return columns_; }
   // The row's text as UTF-8, trailing blanks removed; rows counted from 1.
   [[nodiscard]] std::string Row(int row) const;
-  // One letter per cell for its colours: W white on blue, Y yellow on blue,
-  // R white on red, . the terminal's default colours, ? anything else.
+  // One letter per cell for its colours (see ColourLetter).
   [[nodiscard]] std::string Colours(int row) const;
   [[nodiscard]] CellLook Cell(int column, int row) const;
   // 1-based, like the program's own cursor.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "questionnaire/texts.hpp"
 #include "support/program_run.hpp"
 #include "support/virtual_terminal.hpp"
 
@@ -48,6 +49,56 @@ inline void ExpectScreen(const VirtualTerminal& screen, const ExpectedScreen& ex
   EXPECT_EQ(screen.CursorColumn(), cursor_column) << screen.Dump();
   EXPECT_EQ(screen.CursorRow(), cursor_row) << screen.Dump();
   EXPECT_EQ(screen.CursorVisible(), cursor_visible);
+}
+
+// The forms' prompts, shared with the checks on real terminals.
+inline const std::vector<std::string> kScreenOnePrompts = {
+    std::string(texts::kNom),   std::string(texts::kPrenom), std::string(texts::kAdresse),
+    std::string(texts::kEmail), std::string(texts::kEmail2), std::string(texts::kTelFixe),
+};
+inline const std::vector<std::string> kScreenTwoPrompts = {
+    std::string(texts::kTelPortable),
+    std::string(texts::kDateNaissance),
+    std::string(texts::kCommentaire),
+    std::string(texts::kCheminPhoto),
+};
+
+// Screen 1 on 80 x 25 with the answers given so far (none wider than a row).
+inline ExpectedScreen ScreenOne(const std::vector<std::string>& answers, int rows = 25) {
+  ExpectedScreen screen(rows, 80);
+  screen.TitleBar(1);
+  screen.Line(4, std::string(texts::kIntroduction[0]));
+  screen.Line(5, std::string(texts::kIntroduction[1]));
+  for (std::size_t i = 0; i <= answers.size() && i < kScreenOnePrompts.size(); ++i) {
+    const int row = 7 + 3 * static_cast<int>(i);
+    screen.Line(row, kScreenOnePrompts[i]);
+    screen.Answer(row + 1, i < answers.size() ? answers[i] : "");
+  }
+  return screen;
+}
+
+inline ExpectedScreen ScreenTwo(const std::vector<std::string>& answers) {
+  ExpectedScreen screen(25, 80);
+  screen.TitleBar(1);
+  for (std::size_t i = 0; i <= answers.size() && i < kScreenTwoPrompts.size(); ++i) {
+    const int row = 4 + 3 * static_cast<int>(i);
+    screen.Line(row, kScreenTwoPrompts[i]);
+    screen.Answer(row + 1, i < answers.size() ? answers[i] : "");
+  }
+  if (answers.size() >= kScreenTwoPrompts.size()) {
+    screen.Line(16, std::string(texts::kSkin));
+    screen.Line(17, std::string(texts::kSkinWarning));
+    screen.Answer(18, answers.size() > 4 ? answers[4] : "");
+  }
+  return screen;
+}
+
+inline ExpectedScreen ClosingScreen(int rows = 25, int columns = 80) {
+  ExpectedScreen screen(rows, columns);
+  screen.TitleBar(1);
+  screen.Line(4, std::string(texts::kClosing[0]));
+  screen.Line(6, std::string(texts::kClosing[1]));
+  return screen;
 }
 
 }  // namespace pagiste::testing

@@ -31,6 +31,14 @@ const VTermScreenCallbacks kCallbacks = {
 
 }  // namespace
 
+char ColourLetter(const CellLook& look) {
+  if (look.foreground == 15 && look.background == 1) return 'W';
+  if (look.foreground == 14 && look.background == 1) return 'Y';
+  if (look.foreground == 15 && look.background == 4) return 'R';
+  if (look.foreground == -1 && look.background == -1) return '.';
+  return '?';
+}
+
 VirtualTerminal::VirtualTerminal(int rows, int columns)
     : rows_(rows),
       columns_(columns),
@@ -73,19 +81,7 @@ std::string VirtualTerminal::Row(int row) const {
 
 std::string VirtualTerminal::Colours(int row) const {
   std::string letters;
-  for (int column = 1; column <= columns_; ++column) {
-    const CellLook look = Cell(column, row);
-    if (look.foreground == 15 && look.background == 1)
-      letters += 'W';
-    else if (look.foreground == 14 && look.background == 1)
-      letters += 'Y';
-    else if (look.foreground == 15 && look.background == 4)
-      letters += 'R';
-    else if (look.foreground == -1 && look.background == -1)
-      letters += '.';
-    else
-      letters += '?';
-  }
+  for (int column = 1; column <= columns_; ++column) letters += ColourLetter(Cell(column, row));
   return letters;
 }
 

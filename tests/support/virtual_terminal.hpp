@@ -16,6 +16,10 @@ struct CellLook {
   int background;
 };
 
+// One letter for a cell's colours: W white on blue, Y yellow on blue, R white
+// on red, . the terminal's default colours, ? anything else.
+char ColourLetter(const CellLook& look);
+
 class VirtualTerminal {
  public:
   VirtualTerminal(int rows, int columns);
@@ -31,8 +35,7 @@ class VirtualTerminal {
   [[nodiscard]] int Columns() const { return columns_; }
   // The row's text as UTF-8, trailing blanks removed; rows counted from 1.
   [[nodiscard]] std::string Row(int row) const;
-  // One letter per cell for its colours: W white on blue, Y yellow on blue,
-  // R white on red, . the terminal's default colours, ? anything else.
+  // One letter per cell for its colours (ColourLetter).
   [[nodiscard]] std::string Colours(int row) const;
   [[nodiscard]] CellLook Cell(int column, int row) const;
   // 1-based, like the program's own cursor.

@@ -95,10 +95,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildO
     if (input.ends[0] >= 0) ::dup2(input.ends[0], STDIN_FILENO);
     if (output.ends[1] >= 0) ::dup2(output.ends[1], STDOUT_FILENO);
     if (fd3.ends[1] >= 0) ::dup2(fd3.ends[1], 3);
-    if (options.quiet) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, STDERR_FILENO);
-    }
+    const int errors = ::open(options.error_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (errors >= 0) ::dup2(errors, STDERR_FILENO);
     ::execvpe(arguments.Argv()[0], arguments.Argv(), arguments.Envp());
     ::_exit(127);
   }

@@ -17,7 +17,7 @@ struct ChildOptions {
   bool pipe_input = false;                // we write its standard input
   bool pipe_output = false;               // we read its standard output
   bool pipe_fd3 = false;                  // we read what it writes on descriptor 3
-  bool quiet = false;                     // its standard error goes nowhere
+  std::string error_file = "/dev/null";   // where its standard error goes
 };
 
 // The full path of an installed program, or an exception naming what to run.

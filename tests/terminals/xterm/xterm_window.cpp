@@ -1,6 +1,7 @@
 #include "terminals/xterm/xterm_window.hpp"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -102,8 +103,12 @@ std::vector<CellLook> ParseRow(const std::string& line) {
         style_start == std::string::npos ? "" : tag.substr(style_start + 7, tag.find('\'', style_start + 7) - style_start - 7);
     const int foreground = PcColour(ParseRgb(style, "color"), kDefaultForeground);
     const int background = PcColour(ParseRgb(style, "background"), kDefaultBackground);
-    for (const char32_t c : DecodeUtf8(Unescape(line.substr(open_end + 1, close - open_end - 1))))
+    for (char32_t c : DecodeUtf8(Unescape(line.substr(open_end + 1, close - open_end - 1)))) {
+      // The dump writes every blank as a no-break space (which the program
+      // never shows: it is not typed in these checks).
+      if (c == U'\u00a0') c = U' ';
       cells.push_back({std::u32string(1, c), foreground, background});
+    }
     at = close;
   }
   return cells;
@@ -120,15 +125,29 @@ struct Picture {
   }
 };
 
+// A binary PPM picture; its header may carry comments (the window's name).
 Picture ParsePpm(const std::string& ppm) {
-  std::istringstream header(ppm);
-  std::string magic;
-  int maximum = 0;
+  std::size_t at = 0;
+  const auto next_number = [&]() {
+    for (;;) {
+      while (at < ppm.size() && std::isspace(static_cast<unsigned char>(ppm[at])) != 0) ++at;
+      if (at < ppm.size() && ppm[at] == '#') {
+        at = ppm.find('\n', at);
+        continue;
+      }
+      std::size_t length = 0;
+      const int number = std::stoi(ppm.substr(at, 12), &length);
+      at += length;
+      return number;
+    }
+  };
+  if (!ppm.starts_with("P6")) throw std::runtime_error("not a PPM picture");
+  at = 2;
   Picture picture;
-  header >> magic >> picture.width >> picture.height >> maximum;
-  if (magic != "P6" || maximum != 255) throw std::runtime_error("not a PPM picture");
-  const auto start = static_cast<std::size_t>(header.tellg()) + 1;
-  picture.pixels = ppm.substr(start);
+  picture.width = next_number();
+  picture.height = next_number();
+  if (next_number() != 255) throw std::runtime_error("not an 8-bit PPM picture");
+  picture.pixels = ppm.substr(at + 1);
   if (picture.pixels.size() < static_cast<std::size_t>(picture.width * picture.height * 3))
     throw std::runtime_error("short PPM picture");
   return picture;
@@ -173,11 +192,13 @@ XtermWindow::~XtermWindow() {
 void XtermWindow::StartServer() {
   ChildOptions options;
   options.pipe_fd3 = true;
-  options.quiet = true;
-  // Xvfb picks a free display itself and names it on descriptor 3.
+  options.error_file = folder_.Root() + "/xvfb.log";
+  // Xvfb picks a free display itself and names it on descriptor 3. Without
+  // -noreset it starts over whenever its last client leaves: a look for the
+  // window made before xterm connects would shut xterm out.
   server_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{RequireProgram("Xvfb"), "-displayfd", "3", "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp"},
+                               "1024x768x24", "-nolisten", "tcp", "-noreset"},
       options);
   const std::string display = server_->ReadLine(kStartTime, true);
   environment_ = {"DISPLAY=:" + display, "LC_ALL=C.UTF-8"};
@@ -203,7 +224,7 @@ void XtermWindow::StartXterm(int columns, int rows) {
   ChildOptions options;
   options.directory = folder_.App();
   options.environment = environment_;
-  options.quiet = true;
+  options.error_file = folder_.Root() + "/xterm.log";
   xterm_ = std::make_unique<ChildProcess>(command, options);
 }
 
@@ -218,7 +239,11 @@ std::string XtermWindow::X(std::vector<std::string> command) {
 void XtermWindow::FindWindow() {
   const auto deadline = Clock::now() + kStartTime;
   while (window_.empty()) {
-    if (Clock::now() >= deadline) throw std::runtime_error("xterm's window did not appear");
+    if (Clock::now() >= deadline) {
+      throw std::runtime_error("xterm's window did not appear: " +
+                               ReadFile(folder_.Root() + "/xterm.log") +
+                               ReadFile(folder_.Root() + "/xvfb.log"));
+    }
     const CommandResult found =
         RunCommand({RequireProgram("xdotool"), "search", "--onlyvisible", "--class", "xterm"},
                    environment_);
@@ -240,7 +265,39 @@ void XtermWindow::FindWindow() {
   cell_height_ = height / first.Rows();
 }
 
+// xdotool types a character missing from the keyboard map by lending it a key
+// for an instant, which xterm may read after the key is taken back: such
+// characters get keys of their own first, as on a keyboard that has them.
+void XtermWindow::MapKeys(std::string_view text) {
+  if (free_keycodes_.empty() && mapped_.empty()) {
+    std::istringstream keymap(X({"xmodmap", "-pke"}));
+    std::string line;
+    while (std::getline(keymap, line)) {
+      std::istringstream words(line);
+      std::string keycode;
+      std::string equals;
+      std::string first_symbol;
+      int number = 0;
+      if (words >> keycode >> number >> equals && !(words >> first_symbol))
+        free_keycodes_.push_back(number);
+    }
+  }
+  for (const char32_t c : DecodeUtf8(text)) {
+    if (c < 0x80 || mapped_.find(c) != std::u32string::npos) continue;
+    if (free_keycodes_.empty()) throw std::runtime_error("no free key left for a character");
+    // Latin-1 keysyms are the code points; others are 0x1000000 + the code point.
+    const unsigned long keysym = c < 0x100 ? c : 0x1000000UL + c;
+    std::array<char, 16> hex{};
+    std::snprintf(hex.data(), hex.size(), "0x%lx", keysym);
+    X({"xmodmap", "-e",
+       "keycode " + std::to_string(free_keycodes_.back()) + " = " + hex.data()});
+    free_keycodes_.pop_back();
+    mapped_ += c;
+  }
+}
+
 void XtermWindow::Type(std::string_view text) {
+  MapKeys(text);
   X({"xdotool", "type", "--delay", "5", std::string(text)});
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ class XtermWindow final : public DrivenTerminal {
   void StartServer();
   void StartXterm(int columns, int rows);
   void FindWindow();
+  // Gives each character of the text outside the keyboard map a key of its own.
+  void MapKeys(std::string_view text);
   std::string X(std::vector<std::string> command);
   [[nodiscard]] GridScreen ReadDump() const;
   void FindCursor(GridScreen& screen);
@@ -51,6 +54,8 @@ class XtermWindow final : public DrivenTerminal {
   int cell_width_ = 0;
   int cell_height_ = 0;
   std::string picture_;  // the window as last read, in XWD form
+  std::vector<int> free_keycodes_;
+  std::u32string mapped_;
 };
 
 }  // namespace pagiste::testing

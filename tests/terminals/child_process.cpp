@@ -13,8 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-
-extern char** environ;
+#include <utility>
 
 namespace pagiste::testing {
 namespace {
@@ -31,9 +30,8 @@ struct Pipe {
 // Built before fork: the child only calls async-signal-safe functions.
 class ExecArguments {
  public:
-  ExecArguments(const std::vector<std::string>& command,
-                const std::vector<std::string>& environment)
-      : strings_(command) {
+  ExecArguments(std::vector<std::string> command, const std::vector<std::string>& environment)
+      : strings_(std::move(command)) {
     for (char** variable = environ; *variable != nullptr; ++variable)
       environment_.emplace_back(*variable);
     environment_.insert(environment_.end(), environment.begin(), environment.end());
@@ -83,14 +81,15 @@ std::string RequireProgram(const std::string& name) {
   throw std::runtime_error(name + " is not installed: run scripts/install-deps.sh --tests");
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildOptions& options) {
+ChildProcess::Started ChildProcess::Start(const std::vector<std::string>& command,
+                                          const ChildOptions& options) {
   const ExecArguments arguments(command, options.environment);
   const Pipe input(options.pipe_input);
   const Pipe output(options.pipe_output);
   const Pipe fd3(options.pipe_fd3);
-  pid_ = ::fork();
-  if (pid_ < 0) throw std::runtime_error("fork");
-  if (pid_ == 0) {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
     if (!options.directory.empty() && ::chdir(options.directory.c_str()) != 0) ::_exit(126);
     if (input.ends[0] >= 0) ::dup2(input.ends[0], STDIN_FILENO);
     if (output.ends[1] >= 0) ::dup2(output.ends[1], STDOUT_FILENO);
@@ -103,10 +102,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildO
   for (const int unused : {input.ends[0], output.ends[1], fd3.ends[1]}) {
     if (unused >= 0) ::close(unused);
   }
-  input_ = input.ends[1];
-  output_ = output.ends[0];
-  fd3_ = fd3.ends[0];
+  return {pid, input.ends[1], output.ends[0], fd3.ends[0]};
 }
+
+ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildOptions& options)
+    : ChildProcess(Start(command, options)) {}
+
+ChildProcess::ChildProcess(const Started& started)
+    : pid_(started.pid), input_(started.input), output_(started.output), fd3_(started.fd3) {}
 
 ChildProcess::~ChildProcess() {
   CloseIfOpen(input_);
@@ -141,7 +144,8 @@ std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout, bool from_
       buffer.erase(0, end + 1);
       return line;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd readable{fd, POLLIN, 0};
     if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0)
       throw std::runtime_error("no answer from " + std::to_string(pid_) + " in time");

@@ -12,12 +12,12 @@
 namespace pagiste::testing {
 
 struct ChildOptions {
-  std::string directory;                  // working directory; empty to keep ours
-  std::vector<std::string> environment;   // NAME=value added to ours
-  bool pipe_input = false;                // we write its standard input
-  bool pipe_output = false;               // we read its standard output
-  bool pipe_fd3 = false;                  // we read what it writes on descriptor 3
-  std::string error_file = "/dev/null";   // where its standard error goes
+  std::string directory;                 // working directory; empty to keep ours
+  std::vector<std::string> environment;  // NAME=value added to ours
+  bool pipe_input = false;               // we write its standard input
+  bool pipe_output = false;              // we read its standard output
+  bool pipe_fd3 = false;                 // we read what it writes on descriptor 3
+  std::string error_file = "/dev/null";  // where its standard error goes
 };
 
 // The full path of an installed program, or an exception naming what to run.
@@ -42,6 +42,15 @@ class ChildProcess {
   [[nodiscard]] pid_t Pid() const { return pid_; }
 
  private:
+  struct Started {
+    pid_t pid;
+    int input;
+    int output;
+    int fd3;
+  };
+  static Started Start(const std::vector<std::string>& command, const ChildOptions& options);
+  explicit ChildProcess(const Started& started);
+
   friend struct CommandResult RunCommand(const std::vector<std::string>& command,
                                          const std::vector<std::string>& environment,
                                          std::string_view input);

@@ -33,7 +33,8 @@ void PrintTo(const TerminalKind& kind, std::ostream* out) {
   *out << kind.name;
 }
 
-const TerminalKind kXtermJs{"xtermjs", [](int columns, int rows) -> std::unique_ptr<DrivenTerminal> {
+const TerminalKind kXtermJs{"xtermjs",
+                            [](int columns, int rows) -> std::unique_ptr<DrivenTerminal> {
                               return std::make_unique<XtermJsTerminal>(columns, rows);
                             }};
 const TerminalKind kXterm{"xterm", [](int columns, int rows) -> std::unique_ptr<DrivenTerminal> {
@@ -110,7 +111,7 @@ class FormOnTerminal : public ::testing::TestWithParam<TerminalKind> {
 
   // Waits for the screen, then checks every cell of it. xterm shows a hidden
   // cursor nowhere, so there its place is checked only while it is shown.
-  GridScreen ExpectForm(const ExpectedScreen& expected, int column, int row, bool visible = true) {
+  void ExpectForm(const ExpectedScreen& expected, int column, int row, bool visible = true) {
     const GridScreen screen = terminal_->WaitFor(
         [&](const GridScreen& shown) { return Matches(shown, expected, column, row, visible); });
     if (!Matches(screen, expected, column, row, visible)) {
@@ -119,7 +120,6 @@ class FormOnTerminal : public ::testing::TestWithParam<TerminalKind> {
                     << Dump(expected) << "cursor " << column << ',' << row
                     << (visible ? " shown" : " hidden");
     }
-    return screen;
   }
 
   void Answer(const std::string& cp850) {

@@ -58,12 +58,17 @@ GridScreen GridScreen::Of(const VirtualTerminal& terminal) {
   return screen;
 }
 
+std::size_t GridScreen::Index(int column, int row) const {
+  return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(columns_) +
+         static_cast<std::size_t>(column - 1);
+}
+
 const CellLook& GridScreen::Cell(int column, int row) const {
-  return cells_.at(static_cast<std::size_t>((row - 1) * columns_ + (column - 1)));
+  return cells_.at(Index(column, row));
 }
 
 CellLook& GridScreen::Cell(int column, int row) {
-  return cells_.at(static_cast<std::size_t>((row - 1) * columns_ + (column - 1)));
+  return cells_.at(Index(column, row));
 }
 
 std::string GridScreen::Row(int row) const {

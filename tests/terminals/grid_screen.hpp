@@ -44,6 +44,8 @@ class GridScreen {
   friend bool operator==(const GridScreen& left, const GridScreen& right);
 
  private:
+  [[nodiscard]] std::size_t Index(int column, int row) const;
+
   int rows_;
   int columns_;
   std::vector<CellLook> cells_;

@@ -31,10 +31,22 @@ struct Rgb {
 // dump's colours read back as palette entries; the default colours and the
 // cursor's are used nowhere else.
 constexpr std::array<Rgb, 16> kPalette = {{
-    {0x00, 0x00, 0x00}, {0xcd, 0x00, 0x00}, {0x00, 0xcd, 0x00}, {0xcd, 0xcd, 0x00},
-    {0x00, 0x00, 0xee}, {0xcd, 0x00, 0xcd}, {0x00, 0xcd, 0xcd}, {0xe5, 0xe5, 0xe5},
-    {0x7f, 0x7f, 0x7f}, {0xff, 0x00, 0x00}, {0x00, 0xff, 0x00}, {0xff, 0xff, 0x00},
-    {0x5c, 0x5c, 0xff}, {0xff, 0x00, 0xff}, {0x00, 0xff, 0xff}, {0xff, 0xff, 0xff},
+    {0x00, 0x00, 0x00},
+    {0xcd, 0x00, 0x00},
+    {0x00, 0xcd, 0x00},
+    {0xcd, 0xcd, 0x00},
+    {0x00, 0x00, 0xee},
+    {0xcd, 0x00, 0xcd},
+    {0x00, 0xcd, 0xcd},
+    {0xe5, 0xe5, 0xe5},
+    {0x7f, 0x7f, 0x7f},
+    {0xff, 0x00, 0x00},
+    {0x00, 0xff, 0x00},
+    {0xff, 0xff, 0x00},
+    {0x5c, 0x5c, 0xff},
+    {0xff, 0x00, 0xff},
+    {0x00, 0xff, 0xff},
+    {0xff, 0xff, 0xff},
 }};
 constexpr Rgb kDefaultForeground{0x10, 0x20, 0x30};
 constexpr Rgb kDefaultBackground{0xf0, 0xe0, 0xd0};
@@ -49,7 +61,8 @@ std::string Hex(const Rgb& colour) {
 // "rgb(93.33%, 0.00%, 0.00%)" as the dump writes colours.
 Rgb ParseRgb(const std::string& style, const std::string& property) {
   const std::size_t start = style.find(property + ": rgb(");
-  if (start == std::string::npos) return property == "color" ? kDefaultForeground : kDefaultBackground;
+  if (start == std::string::npos)
+    return property == "color" ? kDefaultForeground : kDefaultBackground;
   std::istringstream values(style.substr(start + property.size() + 6));
   std::array<double, 3> percent{};
   char separator = 0;
@@ -80,8 +93,8 @@ std::string Unescape(const std::string& html) {
     const std::string name = html.substr(i + 1, end - i - 1);
     if (name.starts_with('#')) {
       const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
-      AppendUtf8(text, static_cast<char32_t>(std::stoul(name.substr(hex ? 2 : 1), nullptr,
-                                                        hex ? 16 : 10)));
+      AppendUtf8(text, static_cast<char32_t>(
+                           std::stoul(name.substr(hex ? 2 : 1), nullptr, hex ? 16 : 10)));
     } else {
       text += kNamed.at(name);
     }
@@ -100,7 +113,9 @@ std::vector<CellLook> ParseRow(const std::string& line) {
     const std::string tag = line.substr(at, open_end - at);
     const std::size_t style_start = tag.find("style='");
     const std::string style =
-        style_start == std::string::npos ? "" : tag.substr(style_start + 7, tag.find('\'', style_start + 7) - style_start - 7);
+        style_start == std::string::npos
+            ? ""
+            : tag.substr(style_start + 7, tag.find('\'', style_start + 7) - style_start - 7);
     const int foreground = PcColour(ParseRgb(style, "color"), kDefaultForeground);
     const int background = PcColour(ParseRgb(style, "background"), kDefaultBackground);
     for (char32_t c : DecodeUtf8(Unescape(line.substr(open_end + 1, close - open_end - 1)))) {
@@ -119,8 +134,11 @@ struct Picture {
   int height = 0;
   std::string pixels;  // RGB, three bytes each
   [[nodiscard]] Rgb At(int x, int y) const {
-    const auto index = static_cast<std::size_t>((y * width + x) * 3);
-    return {static_cast<unsigned char>(pixels[index]), static_cast<unsigned char>(pixels[index + 1]),
+    const std::size_t index = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                               static_cast<std::size_t>(x)) *
+                              3;
+    return {static_cast<unsigned char>(pixels[index]),
+            static_cast<unsigned char>(pixels[index + 1]),
             static_cast<unsigned char>(pixels[index + 2])};
   }
 };
@@ -148,7 +166,8 @@ Picture ParsePpm(const std::string& ppm) {
   picture.height = next_number();
   if (next_number() != 255) throw std::runtime_error("not an 8-bit PPM picture");
   picture.pixels = ppm.substr(at + 1);
-  if (picture.pixels.size() < static_cast<std::size_t>(picture.width * picture.height * 3))
+  if (picture.pixels.size() <
+      static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 3)
     throw std::runtime_error("short PPM picture");
   return picture;
 }
@@ -206,20 +225,25 @@ void XtermWindow::StartServer() {
 
 void XtermWindow::StartXterm(int columns, int rows) {
   std::vector<std::string> command = {
-      RequireProgram("xterm"), "-geometry", std::to_string(columns) + "x" + std::to_string(rows) + "+0+0",
-      "-b", "0", "-w", "0", "-u8", "-ut", "-fa", "DejaVu Sans Mono", "-fs", "10",
-      "-fg", Hex(kDefaultForeground), "-bg", Hex(kDefaultBackground), "-cr", Hex(kCursor),
+      RequireProgram("xterm"), "-geometry",
+      std::to_string(columns) + "x" + std::to_string(rows) + "+0+0", "-b", "0", "-w", "0", "-u8",
+      "-ut", "-fa", "DejaVu Sans Mono", "-fs", "10", "-fg", Hex(kDefaultForeground), "-bg",
+      Hex(kDefaultBackground), "-cr", Hex(kCursor),
       // A filled cursor even without the focus; F12 writes the screen dump.
-      "-xrm", "XTerm*alwaysHighlight: true", "-xrm", "XTerm*cursorBlink: false",
-      "-xrm", "XTerm*VT100.translations: #override <Key>F12: dump-html()"};
+      "-xrm", "XTerm*alwaysHighlight: true", "-xrm", "XTerm*cursorBlink: false", "-xrm",
+      "XTerm*VT100.translations: #override <Key>F12: dump-html()"};
   for (std::size_t index = 0; index < kPalette.size(); ++index) {
     command.emplace_back("-xrm");
     command.push_back("XTerm*VT100.color" + std::to_string(index) + ": " + Hex(kPalette[index]));
   }
   // The window stays after the program's end; the shell keeps its exit status.
-  const std::vector<std::string> program = {
-      "-hold", "-e", "/bin/sh", "-c", "\"$0\"; echo $? > \"$1.part\" && mv \"$1.part\" \"$1\"",
-      PAGISTE_PROGRAM, folder_.Root() + "/status"};
+  const std::vector<std::string> program = {"-hold",
+                                            "-e",
+                                            "/bin/sh",
+                                            "-c",
+                                            R"("$0"; echo $? > "$1.part" && mv "$1.part" "$1")",
+                                            PAGISTE_PROGRAM,
+                                            folder_.Root() + "/status"};
   command.insert(command.end(), program.begin(), program.end());
   ChildOptions options;
   options.directory = folder_.App();
@@ -240,13 +264,12 @@ void XtermWindow::FindWindow() {
   const auto deadline = Clock::now() + kStartTime;
   while (window_.empty()) {
     if (Clock::now() >= deadline) {
-      throw std::runtime_error("xterm's window did not appear: " +
-                               ReadFile(folder_.Root() + "/xterm.log") +
-                               ReadFile(folder_.Root() + "/xvfb.log"));
+      throw std::runtime_error(
+          "xterm's window did not appear: " + ReadFile(folder_.Root() + "/xterm.log") +
+          ReadFile(folder_.Root() + "/xvfb.log"));
     }
-    const CommandResult found =
-        RunCommand({RequireProgram("xdotool"), "search", "--onlyvisible", "--class", "xterm"},
-                   environment_);
+    const CommandResult found = RunCommand(
+        {RequireProgram("xdotool"), "search", "--onlyvisible", "--class", "xterm"}, environment_);
     window_ = found.output.substr(0, found.output.find('\n'));
     if (window_.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -289,8 +312,7 @@ void XtermWindow::MapKeys(std::string_view text) {
     const unsigned long keysym = c < 0x100 ? c : 0x1000000UL + c;
     std::array<char, 16> hex{};
     std::snprintf(hex.data(), hex.size(), "0x%lx", keysym);
-    X({"xmodmap", "-e",
-       "keycode " + std::to_string(free_keycodes_.back()) + " = " + hex.data()});
+    X({"xmodmap", "-e", "keycode " + std::to_string(free_keycodes_.back()) + " = " + hex.data()});
     free_keycodes_.pop_back();
     mapped_ += c;
   }
@@ -308,7 +330,8 @@ void XtermWindow::Press(std::initializer_list<Key> keys) {
 }
 
 void XtermWindow::Resize(int columns, int rows) {
-  X({"xdotool", "windowsize", "--usehints", window_, std::to_string(columns), std::to_string(rows)});
+  X({"xdotool", "windowsize", "--usehints", window_, std::to_string(columns),
+     std::to_string(rows)});
 }
 
 GridScreen XtermWindow::ReadDump() const {
@@ -379,8 +402,8 @@ GridScreen XtermWindow::Screen() {
 void XtermWindow::KeepPicture(const std::string& name) {
   const std::string folder = PAGISTE_TERMINAL_PICTURES;
   fs::create_directories(folder);
-  const CommandResult png =
-      RunCommand({Converter(), "xwd:-", "png:" + folder + "/" + name + ".png"}, environment_, picture_);
+  const CommandResult png = RunCommand(
+      {Converter(), "xwd:-", "png:" + folder + "/" + name + ".png"}, environment_, picture_);
   if (png.status != 0) throw std::runtime_error("no picture of the window");
 }
 

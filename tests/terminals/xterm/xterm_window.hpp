@@ -6,8 +6,8 @@
 #pragma once
 
 #include <memory>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/program_run.hpp"

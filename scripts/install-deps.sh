@@ -10,6 +10,11 @@ if [ "${1:-}" = "--tests" ]; then
   packages+=(tmux screen)
   # The Debian package: cpack's dependency list, and reading the installed manual page.
   packages+=(dpkg-dev file man-db)
+  # The checks through real terminals: xterm on a virtual X display, typed
+  # at with xdotool (xmodmap gives accented letters keys), pictures taken
+  # with xwd and imagemagick; xterm.js runs in Node.
+  packages+=(xterm xvfb xdotool x11-xserver-utils x11-apps imagemagick fonts-dejavu-core)
+  command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 fi
 
 missing=()
@@ -18,11 +23,15 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  as_root=()
+  [ "$(id -u)" -ne 0 ] && as_root=(sudo)
+  echo "Installing: ${missing[*]}" >&2
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
 
-as_root=()
-[ "$(id -u)" -ne 0 ] && as_root=(sudo)
-echo "Installing: ${missing[*]}" >&2
-"${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >/dev/null
+if [ "${1:-}" = "--tests" ]; then
+  "$(dirname "$0")/install-xtermjs.sh"
+fi

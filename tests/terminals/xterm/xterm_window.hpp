@@ -1,0 +1,61 @@
+// xterm itself on a private X display (Xvfb): keys typed through the X server
+// (xdotool), so that xterm produces its own sequences; the screen read back
+// from xterm's own XHTML screen dump (text and colours of every cell) and the
+// cursor found on a picture of the window, where xterm paints it in a colour
+// used nowhere else.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/program_run.hpp"
+#include "terminals/child_process.hpp"
+#include "terminals/driven_terminal.hpp"
+
+namespace pagiste::testing {
+
+class XtermWindow final : public DrivenTerminal {
+ public:
+  XtermWindow(int columns, int rows);
+  ~XtermWindow() override;
+  XtermWindow(const XtermWindow&) = delete;
+  XtermWindow& operator=(const XtermWindow&) = delete;
+  XtermWindow(XtermWindow&&) = delete;
+  XtermWindow& operator=(XtermWindow&&) = delete;
+
+  void Type(std::string_view text) override;
+  void Press(std::initializer_list<Key> keys) override;
+  void Resize(int columns, int rows) override;
+  GridScreen Screen() override;
+  void KeepPicture(const std::string& name) override;
+  int Finish() override;
+  [[nodiscard]] std::string Pages() const override { return folder_.Pages(); }
+
+ protected:
+  void Idle() override;
+
+ private:
+  void StartServer();
+  void StartXterm(int columns, int rows);
+  void FindWindow();
+  // Gives each character of the text outside the keyboard map a key of its own.
+  void MapKeys(std::string_view text);
+  std::string X(std::vector<std::string> command);
+  [[nodiscard]] GridScreen ReadDump() const;
+  void FindCursor(GridScreen& screen);
+
+  RunFolder folder_{true};
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<ChildProcess> xterm_;
+  std::vector<std::string> environment_;
+  std::string window_;
+  int cell_width_ = 0;
+  int cell_height_ = 0;
+  std::string picture_;  // the window as last read, in XWD form
+  std::vector<int> free_keycodes_;
+  std::u32string mapped_;
+};
+
+}  // namespace pagiste::testing

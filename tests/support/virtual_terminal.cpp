@@ -50,6 +50,13 @@ void VirtualTerminal::Feed(std::string_view bytes) {
   vterm_screen_flush_damage(screen_);
 }
 
+void VirtualTerminal::Resize(int rows, int columns) {
+  rows_ = rows;
+  columns_ = columns;
+  vterm_set_size(vterm_, rows, columns);
+  vterm_screen_flush_damage(screen_);
+}
+
 CellLook VirtualTerminal::Cell(int column, int row) const {
   VTermScreenCell cell{};
   vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);

@@ -26,6 +26,8 @@ class VirtualTerminal {
   VirtualTerminal& operator=(VirtualTerminal&&) = delete;
 
   void Feed(std::string_view bytes);
+  // The window changed size, as the terminal's own does when dragged.
+  void Resize(int rows, int columns);
 
   [[nodiscard]] int Rows() const { return rows_; }
   [[nodiscard]] int Columns() const { return columns_; }

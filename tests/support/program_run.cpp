@@ -141,15 +141,25 @@ void ProgramRun::Type(std::string_view keys) {
   bytes_typed_ += static_cast<long>(keys.size());
 }
 
+// Whether the program has ended, leaving it to Finish to collect.
+bool ProgramRun::Ended() const {
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == pid_;
+}
+
 // Blocked in ppoll with no timeout: the wait for a key with no Esc pending.
+// Or blocked reading the keyboard, where a failed ppoll leaves it.
 bool ProgramRun::WaitsForAKey() const {
   std::ifstream file("/proc/" + std::to_string(pid_) + "/syscall");
   long number = -1;
   std::string first_argument;
   std::string second_argument;
-  std::string timeout;
-  file >> number >> first_argument >> second_argument >> timeout;
-  return file && number == SYS_ppoll && timeout == "0x0";
+  std::string third_argument;
+  file >> number >> first_argument >> second_argument >> third_argument;
+  if (!file) return false;
+  return (number == SYS_ppoll && third_argument == "0x0") ||
+         (number == SYS_read && first_argument == "0x0");
 }
 
 long ProgramRun::BytesRead() const {
@@ -167,7 +177,9 @@ long ProgramRun::BytesRead() const {
 void ProgramRun::CountKeysFromHere() {
   if (!keys_from_terminal_ || bytes_read_before_keys_ >= 0) return;
   const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!WaitsForAKey() && Clock::now() < deadline) Pump(std::chrono::milliseconds(1));
+  while (!WaitsForAKey() && !Ended() && Clock::now() < deadline) {
+    Pump(std::chrono::milliseconds(1));
+  }
   bytes_read_before_keys_ = BytesRead();
 }
 
@@ -182,7 +194,7 @@ bool ProgramRun::WaitUntilSettled(std::chrono::milliseconds timeout) {
       ReadScreen();
       return true;
     }
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline || Ended()) return false;
     Pump(std::chrono::milliseconds(1));
   }
 }

@@ -88,6 +88,7 @@ class ProgramRun {
   // typed and waits for the next key with no Esc pending (it blocks in ppoll
   // without a timeout), so that what it did with them is all on the screen.
   // Read from /proc: the program's bytes read and its current system call.
+  // False at once should the program end meanwhile.
   bool WaitUntilSettled(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
   // The window takes a new size, as when the user drags it: the terminal
@@ -113,6 +114,7 @@ class ProgramRun {
  private:
   bool Pump(std::chrono::milliseconds wait);
   void DrainStdout();
+  [[nodiscard]] bool Ended() const;
   [[nodiscard]] bool WaitsForAKey() const;
   [[nodiscard]] long BytesRead() const;
   void CountKeysFromHere();

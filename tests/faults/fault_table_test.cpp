@@ -321,56 +321,64 @@ std::vector<int> EndingSignals() {
   return signals;
 }
 
+// A step of the page's writing, as the preloaded library finds it.
+struct WritingStep {
+  std::string what;
+  std::string call;
+  std::size_t nth;
+};
+
+std::vector<WritingStep> WritingSteps() {
+  std::vector<WritingStep> steps = {
+      {"creating the unfinished page", "open", 1},
+      {"giving the owner", "fchown", 1},
+      {"giving the permissions", "fchmod", 1},
+      {"storing on disk", "fsync", 1},
+      {"closing", "close", 1},
+      {"putting in place", "rename", 1},
+  };
+  for (std::size_t block = 1; block <= PageBlocks(); ++block)
+    steps.push_back({"writing block " + std::to_string(block), "write", block});
+  return steps;
+}
+
+std::string SignalName(int signal_number) {
+  const char* abbreviation = sigabbrev_np(signal_number);
+  return abbreviation != nullptr ? std::string("SIG").append(abbreviation)
+                                 : std::to_string(signal_number);
+}
+
 // Each signal once while the questions are asked and once while the page is
 // being written, the moments taken in turn so that together they cover every
 // question and every step of the writing.
 void AddSignals(std::vector<Fault>& faults) {
-  std::vector<std::pair<std::string, std::string>> writing = {
-      {"creating the unfinished page", "open temp 1"},
-      {"giving the owner", "fchown temp 1"},
-      {"giving the permissions", "fchmod temp 1"},
-      {"storing on disk", "fsync temp 1"},
-      {"closing", "close temp 1"},
-      {"putting in place", "rename temp 1"},
-  };
-  for (std::size_t block = 1; block <= PageBlocks(); ++block)
-    writing.emplace_back("writing block " + std::to_string(block),
-                         "write temp " + std::to_string(block));
+  const std::vector<WritingStep> steps = WritingSteps();
   const std::vector<int> signals = EndingSignals();
   for (std::size_t i = 0; i < signals.size(); ++i) {
     const int signal_number = signals[i];
-    const std::string name = sigabbrev_np(signal_number) != nullptr
-                                 ? std::string("SIG") + sigabbrev_np(signal_number)
-                                 : std::to_string(signal_number);
-    Fault asked = {
-        .what = name + " from another process on question " + std::to_string(i % kAllLines + 1),
-        .input = Input::kTyped,
-        .lines = i % kAllLines,
-        .tail = i % kAllLines < kAllLines - 1 ? "abc" : "",
-        .moment = Moment::kSignal,
-        .signal = signal_number,
-        .status = 128 + signal_number,
-        .page = PageAfter::kEarlier};
-    faults.push_back(asked);
-    const auto& [step, call] = writing[i % writing.size()];
-    std::istringstream words(call);
-    std::string call_name;
-    std::string target;
-    std::size_t nth = 0;
-    words >> call_name >> target >> nth;
-    // The rename is made with signals held back: the new page is in place when the signal ends the
-    // program.
-    faults.push_back({.what = name + " while " + step,
-                      .inject = Signals(call_name, target, nth, signal_number),
+    const std::size_t lines = i % kAllLines;
+    faults.push_back({.what = SignalName(signal_number) + " from another process on question " +
+                              std::to_string(lines + 1),
+                      .input = Input::kTyped,
+                      .lines = lines,
+                      .tail = lines < kAllLines - 1 ? "abc" : "",
+                      .moment = Moment::kSignal,
+                      .signal = signal_number,
                       .status = 128 + signal_number,
-                      .page = call_name == "rename" ? PageAfter::kNew : PageAfter::kEarlier});
+                      .page = PageAfter::kEarlier});
+    const WritingStep& step = steps[i % steps.size()];
+    // The rename is made with signals held back: the new page is in place
+    // when the signal ends the program.
+    faults.push_back({.what = SignalName(signal_number).append(" while ").append(step.what),
+                      .inject = Signals(step.call, "temp", step.nth, signal_number),
+                      .status = 128 + signal_number,
+                      .page = step.call == "rename" ? PageAfter::kNew : PageAfter::kEarlier});
   }
   // Broken pipes and exceeded file sizes are reported as failed writes, so
   // those two signals are ignored: sent from elsewhere, they change nothing.
   for (const int ignored : {SIGPIPE, SIGXFSZ}) {
-    faults.push_back(
-        Completed(std::string("SIG") + sigabbrev_np(ignored) + " while writing, ignored",
-                  Signals("write", "temp", 2, ignored)));
+    faults.push_back(Completed(SignalName(ignored) + " while writing, ignored",
+                               Signals("write", "temp", 2, ignored)));
   }
 }
 
@@ -398,6 +406,14 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// What the pages' folder must hold once the run is over.
+std::set<std::string> ExpectedFiles(const Fault& fault) {
+  std::set<std::string> files;
+  if (fault.earlier_page || fault.page == PageAfter::kNew) files.insert("Jean Dupont.htm");
+  if (fault.place == Place::kFullDisk) files.insert("filler");
+  return files;
+}
+
 // The pages' folder as the row wants it, with the earlier page in it; a
 // mount is undone when the row is done.
 class PagesFolder {
@@ -423,13 +439,6 @@ class PagesFolder {
   PagesFolder& operator=(const PagesFolder&) = delete;
   PagesFolder(PagesFolder&&) = delete;
   PagesFolder& operator=(PagesFolder&&) = delete;
-
-  [[nodiscard]] std::set<std::string> ExpectedFiles(const Fault& fault) const {
-    std::set<std::string> files;
-    if (fault.earlier_page || fault.page == PageAfter::kNew) files.insert("Jean Dupont.htm");
-    if (fault.place == Place::kFullDisk) files.insert("filler");
-    return files;
-  }
 
  private:
   void Mount(const char* source, const char* type, unsigned long flags, const char* options) {
@@ -549,7 +558,7 @@ int RunFault(const Fault& fault) {
   EXPECT_EQ(status, fault.status) << run.Stdout();
   EXPECT_EQ(fault.status == 217 ? ReportMessage(run.Stdout()) : run.Stdout(), fault.message);
   ExpectPage(fault, page);
-  EXPECT_EQ(FilesIn(run.Folder().Pages()), folder.ExpectedFiles(fault));
+  EXPECT_EQ(FilesIn(run.Folder().Pages()), ExpectedFiles(fault));
   ExpectNoUnfinishedPage(run.Folder().Root());
   if (fault.status == 0 && fault.screen_drawn) {
     EXPECT_EQ(run.Screen().Row(4).substr(0, 24), " Toutes les informations")

@@ -48,7 +48,7 @@ class Random {
   std::size_t Below(std::size_t bound) { return engine_() % bound; }
   bool Percent(unsigned percent) { return Below(100) < percent; }
   int Between(int low, int high) {
-    return low + static_cast<int>(Below(static_cast<std::size_t>(high - low + 1)));
+    return low + static_cast<int>(Below(static_cast<std::size_t>(high - low) + 1));
   }
   const std::string& Pick(const std::vector<std::string>& items) {
     return items[Below(items.size())];
@@ -124,7 +124,7 @@ std::string MouseReport(Random& random) {
       return {static_cast<char>(random.Between(0xC2, 0xC3)),
               static_cast<char>(random.Between(0x80, 0xBF))};
     }
-    return std::string(1, static_cast<char>(random.Between(33, 126)));
+    return {static_cast<char>(random.Between(33, 126))};
   };
   const int button = random.Between(0, 66);
   const int column = random.Between(1, 300);
@@ -146,7 +146,7 @@ std::string MouseReport(Random& random) {
 std::string PrintableCharacter(Random& random, bool for_a_name) {
   for (;;) {
     const char c = static_cast<char>(random.Between(0x20, 0x7E));
-    if (!for_a_name || (c != '/' && c != '\\')) return std::string(1, c);
+    if (!for_a_name || (c != '/' && c != '\\')) return {c};
   }
 }
 
@@ -418,6 +418,7 @@ std::vector<unsigned> SeedsToRun() {
     return {static_cast<unsigned>(std::strtoul(chosen, nullptr, 10))};
   }
   std::vector<unsigned> seeds;
+  seeds.reserve(kSoakRuns);
   for (int i = 0; i < kSoakRuns; ++i) seeds.push_back(kFirstSeed + static_cast<unsigned>(i));
   return seeds;
 }

@@ -4,7 +4,7 @@
 // page itself (a ".htm" path), the terminal, or anything.
 //
 //   PAGISTE_FAULT="<call> <target> <nth> <count> <action>"
-//     call    open write read fsync close rename fchown fchmod ppoll poll tcsetattr
+//     call    open write read fsync close rename fchown fchmod ppoll poll tcsetattr, or *
 //     target  temp page terminal any
 //     nth     the first matching call to act on, from 1
 //     count   how many matching calls in a row it acts on; 0: every one from nth on
@@ -12,7 +12,10 @@
 //             short     a write stores half of its bytes
 //             eof       a read finds the end of input
 //             signal=N  the process sends itself signal N, then makes the call
-//   PAGISTE_FAULT_LOG=<file>  one line appended each time the fault acts
+//             pause=MS  the call waits MS milliseconds first
+//             note      nothing: the call is only written to the log
+//   PAGISTE_FAULT_LOG=<file>  one line appended each time the fault acts:
+//     "<call> <count of matching calls> <open's flags or write's size, else 0>"
 //
 // Under the sanitizers their interceptors call on into this library, so the
 // same faults reach an instrumented program. It is written in C so that it
@@ -29,10 +32,19 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 enum target { kTargetNone, kTargetTemp, kTargetPage, kTargetTerminal, kTargetAny };
-enum action { kActionNone, kActionErrno, kActionShort, kActionEof, kActionSignal };
+enum action {
+  kActionNone,
+  kActionErrno,
+  kActionShort,
+  kActionEof,
+  kActionSignal,
+  kActionPause,
+  kActionNote,
+};
 
 static struct {
   char call[16];
@@ -82,6 +94,10 @@ static void ParseAction(const char* word) {
     fault.action = kActionErrno;
   } else if (sscanf(word, "signal=%d", &fault.value) == 1) {
     fault.action = kActionSignal;
+  } else if (sscanf(word, "pause=%d", &fault.value) == 1) {
+    fault.action = kActionPause;
+  } else if (strcmp(word, "note") == 0) {
+    fault.action = kActionNote;
   } else if (strcmp(word, "short") == 0) {
     fault.action = kActionShort;
   } else if (strcmp(word, "eof") == 0) {
@@ -117,27 +133,33 @@ static enum target DescriptorKind(int fd) {
   return Real_tcgetattr()(fd, &modes) == 0 ? kTargetTerminal : kTargetNone;
 }
 
-static void Log(const char* call) {
+static void Log(const char* call, long detail) {
   if (fault.log == NULL) return;
   const int fd =
       Real_openat()(AT_FDCWD, fault.log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;
   char line[64];
-  const int length = snprintf(line, sizeof line, "%s %ld\n", call, fault.seen);
+  const int length = snprintf(line, sizeof line, "%s %ld %ld\n", call, fault.seen, detail);
   if (length > 0) Real_write()(fd, line, (size_t)length);
   Real_close()(fd);
 }
 
 // Whether this call is one the fault acts on; counts the matching calls.
-static int Hits(const char* call, enum target kind) {
-  if (fault.call[0] == '\0' || strcmp(fault.call, call) != 0) return 0;
+static int Hits(const char* call, enum target kind, long detail) {
+  if (fault.call[0] == '\0') return 0;
+  if (strcmp(fault.call, "*") != 0 && strcmp(fault.call, call) != 0) return 0;
   if (fault.target != kTargetAny && fault.target != kind) return 0;
   ++fault.seen;
   if (fault.seen < fault.nth) return 0;
   if (fault.count > 0 && fault.seen >= fault.nth + fault.count) return 0;
-  Log(call);
+  Log(call, detail);
   if (fault.action == kActionSignal) kill(getpid(), fault.value);
-  return fault.action != kActionSignal;
+  if (fault.action == kActionPause) {
+    const struct timespec pause = {fault.value / 1000, (long)(fault.value % 1000) * 1000000};
+    nanosleep(&pause, NULL);
+  }
+  return fault.action != kActionSignal && fault.action != kActionPause &&
+         fault.action != kActionNote;
 }
 
 static int Fail(void) {
@@ -154,7 +176,7 @@ static mode_t ModeArgument(int flags, va_list arguments) {
 }
 
 static int OpenAt(int folder, const char* path, int flags, mode_t mode) {
-  if (Hits("open", PathKind(path)) && fault.action == kActionErrno) return Fail();
+  if (Hits("open", PathKind(path), flags) && fault.action == kActionErrno) return Fail();
   const int fd = Real_openat()(folder, path, flags, mode);
   Track(fd, path);
   return fd;
@@ -193,7 +215,7 @@ int openat64(int folder, const char* path, int flags, ...) {
 }
 
 ssize_t write(int fd, const void* bytes, size_t size) {
-  if (Hits("write", DescriptorKind(fd))) {
+  if (Hits("write", DescriptorKind(fd), (long)size)) {
     if (fault.action == kActionErrno) return Fail();
     if (fault.action == kActionShort && size > 1) size /= 2;
   }
@@ -201,7 +223,7 @@ ssize_t write(int fd, const void* bytes, size_t size) {
 }
 
 ssize_t read(int fd, void* bytes, size_t size) {
-  if (Hits("read", DescriptorKind(fd))) {
+  if (Hits("read", DescriptorKind(fd), 0)) {
     if (fault.action == kActionErrno) return Fail();
     if (fault.action == kActionEof) return 0;
   }
@@ -209,30 +231,30 @@ ssize_t read(int fd, void* bytes, size_t size) {
 }
 
 int fsync(int fd) {
-  if (Hits("fsync", DescriptorKind(fd)) && fault.action == kActionErrno) return Fail();
+  if (Hits("fsync", DescriptorKind(fd), 0) && fault.action == kActionErrno) return Fail();
   return Real_fsync()(fd);
 }
 
 // The descriptor is gone whatever close says, as on Linux.
 int close(int fd) {
-  const int hit = Hits("close", DescriptorKind(fd));
+  const int hit = Hits("close", DescriptorKind(fd), 0);
   if (fd >= 0 && fd < kTrackedDescriptors) opened[fd] = kTargetNone;
   const int closed = Real_close()(fd);
   return hit && fault.action == kActionErrno ? Fail() : closed;
 }
 
 int rename(const char* from, const char* to) {
-  if (Hits("rename", PathKind(from)) && fault.action == kActionErrno) return Fail();
+  if (Hits("rename", PathKind(from), 0) && fault.action == kActionErrno) return Fail();
   return Real_rename()(from, to);
 }
 
 int fchown(int fd, uid_t owner, gid_t group) {
-  if (Hits("fchown", DescriptorKind(fd)) && fault.action == kActionErrno) return Fail();
+  if (Hits("fchown", DescriptorKind(fd), 0) && fault.action == kActionErrno) return Fail();
   return Real_fchown()(fd, owner, group);
 }
 
 int fchmod(int fd, mode_t mode) {
-  if (Hits("fchmod", DescriptorKind(fd)) && fault.action == kActionErrno) return Fail();
+  if (Hits("fchmod", DescriptorKind(fd), 0) && fault.action == kActionErrno) return Fail();
   return Real_fchmod()(fd, mode);
 }
 
@@ -242,13 +264,13 @@ int fchmod(int fd, mode_t mode) {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 int ppoll(struct pollfd* fds, nfds_t count, const struct timespec* timeout, const sigset_t* mask) {
-  if (count > 0 && Hits("ppoll", DescriptorKind(fds[0].fd)) && fault.action == kActionErrno)
+  if (count > 0 && Hits("ppoll", DescriptorKind(fds[0].fd), 0) && fault.action == kActionErrno)
     return Fail();
   return Real_ppoll()(fds, count, timeout, mask);
 }
 
 int poll(struct pollfd* fds, nfds_t count, int timeout) {
-  if (count > 0 && Hits("poll", DescriptorKind(fds[0].fd)) && fault.action == kActionErrno)
+  if (count > 0 && Hits("poll", DescriptorKind(fds[0].fd), 0) && fault.action == kActionErrno)
     return Fail();
   return Real_poll()(fds, count, timeout);
 }
@@ -258,6 +280,6 @@ int poll(struct pollfd* fds, nfds_t count, int timeout) {
 #endif
 
 int tcsetattr(int fd, int when, const struct termios* modes) {
-  if (Hits("tcsetattr", kTargetTerminal) && fault.action == kActionErrno) return Fail();
+  if (Hits("tcsetattr", kTargetTerminal, 0) && fault.action == kActionErrno) return Fail();
   return Real_tcsetattr()(fd, when, modes);
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -299,6 +301,11 @@ void AddEndsOfInput(std::vector<Fault>& faults) {
     hang_up.moment = Moment::kHangUp;
     faults.push_back(hang_up);
   }
+  // All input read, the page being written: nothing is lost with the terminal.
+  faults.push_back({.what = "the terminal hangs up while the page is written",
+                    .inject = Spec("write", "temp", 5, 1, "pause=300"),
+                    .input = Input::kTyped,
+                    .moment = Moment::kHangUp});
   Fault quit = {.what = "Ctrl+backslash on the fourth question",
                 .input = Input::kTyped,
                 .lines = 3,
@@ -506,7 +513,7 @@ void GivePipedAnswers(ProgramRun& run, const Fault& fault) {
 
 // Each line read before the next is typed, so that the program's reads are
 // one per line; the moment comes once the given lines and the tail are in.
-void TypeAnswers(ProgramRun& run, const Fault& fault) {
+void TypeAnswers(ProgramRun& run, const Fault& fault, const FaultLog& log) {
   const std::vector<std::string> lines = AnswerLines();
   if (!run.WaitUntilSettled()) return;
   for (std::size_t i = 0; i < fault.lines; ++i) {
@@ -514,6 +521,12 @@ void TypeAnswers(ProgramRun& run, const Fault& fault) {
     if (i + 1 < kAllLines && !run.WaitUntilSettled()) return;  // ended, as some faults make it
   }
   if (fault.moment == Moment::kNone) return;
+  if (fault.lines == kAllLines) {
+    // The moment is the preloaded library's: it has come once the log says so.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (log.Acts() == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   if (!fault.tail.empty()) {
     run.Type(fault.tail);
     if (fault.moment != Moment::kQuitKey) {
@@ -552,7 +565,7 @@ int RunFault(const Fault& fault) {
   if (fault.input == Input::kPiped) {
     GivePipedAnswers(run, fault);
   } else {
-    TypeAnswers(run, fault);
+    TypeAnswers(run, fault, log);
   }
   const int status = run.Finish();
   EXPECT_EQ(status, fault.status) << run.Stdout();
@@ -596,6 +609,35 @@ TEST(Faults, EachFaultEndsInItsReportOrStatusAndLosesNothing) {
   }
   std::cout << "faults: " << rows << " rows run, " << skipped << " needing root skipped; " << acts
             << " system calls made to fail or signalled\n";
+}
+
+// The unfinished page's system calls in their order: created new, given the
+// earlier page's owner and permissions, written in 256-byte blocks, stored on
+// disk, closed, and only then renamed over the page.
+TEST(Faults, TheUnfinishedPageGoesOutIn256ByteBlocksAndIsStoredBeforeItsRename) {
+  const FaultLog log;
+  Fault fault = Completed("", Spec("*", "temp", 1, 0, "note"));
+  ProgramRun run(OptionsFor(fault, log));
+  const PagesFolder folder(fault, run.Folder().Pages());
+  GivePipedAnswers(run, fault);
+  ASSERT_EQ(run.Finish(), 0) << run.Stdout();
+  std::vector<std::string> expected = {"open", "fchown", "fchmod"};
+  const std::size_t size = Fixture("Jean Dupont.htm").size();
+  for (std::size_t sent = 0; sent < size; sent += kBlock)
+    expected.push_back("write " + std::to_string(std::min(kBlock, size - sent)));
+  expected.insert(expected.end(), {"fsync", "close", "rename"});
+  std::vector<std::string> calls;
+  std::istringstream lines(ReadFile(log.Path()));
+  std::string call;
+  long count = 0;
+  long detail = 0;
+  while (lines >> call >> count >> detail) {
+    if (call == "open") {
+      EXPECT_EQ(detail & (O_CREAT | O_EXCL | O_ACCMODE), O_CREAT | O_EXCL | O_WRONLY);
+    }
+    calls.push_back(call == "write" ? call + " " + std::to_string(detail) : call);
+  }
+  EXPECT_EQ(calls, expected);
 }
 
 }  // namespace

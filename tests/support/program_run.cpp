@@ -63,6 +63,9 @@ constexpr uid_t kNobody = 65534;
   for (const auto& [name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
+  // Nothing of the test runner's (ctest keeps descriptors of its own open):
+  // the program starts with its three standard descriptors only.
+  ::close_range(3, ~0U, 0);
   ::execl(program.c_str(), "pagiste", static_cast<char*>(nullptr));
   ::_exit(121);
 }

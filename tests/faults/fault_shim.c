@@ -14,7 +14,7 @@
 //             signal=N  the process sends itself signal N, then makes the call
 //             pause=MS  the call waits MS milliseconds first
 //             note      nothing: the call is only written to the log
-//   PAGISTE_FAULT_LOG=<file>  one line appended each time the fault acts:
+//   PAGISTE_FAULT_LOG=<file>  (made beforehand) one line appended each time the fault acts:
 //     "<call> <count of matching calls> <open's flags or write's size, else 0>"
 //
 // Under the sanitizers their interceptors call on into this library, so the
@@ -135,8 +135,7 @@ static enum target DescriptorKind(int fd) {
 
 static void Log(const char* call, long detail) {
   if (fault.log == NULL) return;
-  const int fd =
-      Real_openat()(AT_FDCWD, fault.log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = Real_openat()(AT_FDCWD, fault.log, O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return;
   char line[64];
   const int length = snprintf(line, sizeof line, "%s %ld %ld\n", call, fault.seen, detail);

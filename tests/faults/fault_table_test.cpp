@@ -73,10 +73,11 @@ enum class Moment : std::uint8_t {
 };
 
 enum class Place : std::uint8_t {
-  kFolder,         // an ordinary folder
-  kFullDisk,       // a tmpfs with no room left
-  kReadOnlyMount,  // a tmpfs mounted read-only
-  kReadOnlyBind,   // the folder bound onto itself read-only
+  kFolder,           // an ordinary folder
+  kFullDisk,         // a tmpfs with no room left
+  kReadOnlyMount,    // a tmpfs mounted read-only
+  kReadOnlyBind,     // the folder bound onto itself read-only
+  kRefusesNewFiles,  // a folder the program (run as nobody) may not add to; the page it may write
 };
 
 enum class PageAfter : std::uint8_t { kEarlier, kNew, kNone };
@@ -270,6 +271,19 @@ void AddSurroundings(std::vector<Fault>& faults) {
   read_only_new.earlier_page = false;
   read_only_new.page = PageAfter::kNone;
   faults.push_back(read_only_new);
+  // Where the folder takes no new file the page is rewritten in place: its
+  // own opening is the one that may then fail, before anything is lost.
+  Fault refusing = Completed("the folder takes no new file: the page is rewritten in place", "");
+  refusing.place = Place::kRefusesNewFiles;
+  faults.push_back(refusing);
+  for (const auto& [error_number, message] :
+       {std::pair{EACCES, kAccessDenied}, std::pair{EMFILE, kTooManyFiles},
+        std::pair{EIO, Unknown(EIO)}}) {
+    Fault in_place = Reported("the folder takes no new file and opening the page in place fails",
+                              Fails("open", "page", 2, error_number), message);
+    in_place.place = Place::kRefusesNewFiles;
+    faults.push_back(in_place);
+  }
   Fault bound = Reported("the folder bound read-only", "", kAccessDenied);
   bound.place = Place::kReadOnlyBind;
   faults.push_back(bound);
@@ -400,6 +414,7 @@ std::vector<Fault> AllFaults() {
   return faults;
 }
 
+// Mounting, and running the program as another user.
 bool NeedsRoot(const Fault& fault) {
   return fault.place != Place::kFolder;
 }
@@ -434,6 +449,13 @@ class PagesFolder {
     if (fault.place == Place::kReadOnlyMount) {
       Mount(nullptr, nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
     }
+    if (fault.place == Place::kRefusesNewFiles) {
+      fs::permissions(folder + "/Jean Dupont.htm",
+                      fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                         fs::perms::others_exec));
+      fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    }
     if (fault.place == Place::kReadOnlyBind) {
       Mount(folder.c_str(), nullptr, MS_BIND, nullptr);
       Mount(nullptr, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr);
@@ -466,7 +488,10 @@ class FaultLog {
   FaultLog() {
     std::string pattern = fs::temp_directory_path() / "pagiste-fault-log-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) {
+      ::fchmod(fd, 0666);  // a run as nobody writes to it too
+      ::close(fd);
+    }
     path_ = pattern;
   }
   ~FaultLog() { ::unlink(path_.c_str()); }
@@ -495,6 +520,7 @@ std::vector<std::string> AnswerLines() {
 RunOptions OptionsFor(const Fault& fault, const FaultLog& log) {
   RunOptions options = Piped(fault.input == Input::kPiped, true);
   options.open_files_limit = fault.open_files;
+  options.as_unprivileged_user = fault.place == Place::kRefusesNewFiles;
   if (!fault.inject.empty()) {
     options.environment = {{"LD_PRELOAD", PAGISTE_FAULT_SHIM},
                            {"PAGISTE_FAULT", fault.inject},

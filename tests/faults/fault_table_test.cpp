@@ -164,6 +164,11 @@ void AddPageCreationFaults(std::vector<Fault>& faults) {
                              Fails("open", "temp", 1, EINTR)));
   faults.push_back(Completed("the earlier page's owner may not be given: its group is kept",
                              Fails("fchown", "temp", 1, EPERM, 0)));
+  // Interrupted by the kernel's hang-up, say, whose handler returns.
+  faults.push_back(
+      Completed("giving the owner interrupted: tried again", Fails("fchown", "temp", 1, EINTR)));
+  faults.push_back(Completed("giving the permissions interrupted: tried again",
+                             Fails("fchmod", "temp", 1, EINTR)));
   faults.push_back(
       Reported("giving the owner: I/O error", Fails("fchown", "temp", 1, EIO), Unknown(EIO)));
   faults.push_back(

@@ -627,7 +627,8 @@ TEST(Faults, EachFaultEndsInItsReportOrStatusAndLosesNothing) {
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.what + (fault.inject.empty() ? "" : " [" + fault.inject + "]"));
     if (NeedsRoot(fault) && ::geteuid() != 0) {
-      if (InContinuousIntegration()) ADD_FAILURE() << "mounting a file system needs root";
+      if (InContinuousIntegration())
+        ADD_FAILURE() << "this row needs root (mounts, a run as nobody)";
       ++skipped;
       continue;
     }
@@ -639,7 +640,7 @@ TEST(Faults, EachFaultEndsInItsReportOrStatusAndLosesNothing) {
     ++rows;
   }
   std::cout << "faults: " << rows << " rows run, " << skipped << " needing root skipped; " << acts
-            << " system calls made to fail or signalled\n";
+            << " system calls made to fail, wait or signal\n";
 }
 
 // The unfinished page's system calls in their order: created new, given the

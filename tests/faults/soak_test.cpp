@@ -130,9 +130,13 @@ std::string MouseReport(Random& random) {
   const int column = random.Between(1, 300);
   const int row = random.Between(1, 80);
   switch (random.Below(3)) {
-    case 0:
-      return "\x1b[M" + std::string(1, static_cast<char>(32 + random.Between(0, 3))) +
-             coordinate() + coordinate();
+    case 0: {
+      // One call after the other: the order of a sum's operands is the compiler's.
+      std::string report = "\x1b[M" + std::string(1, static_cast<char>(32 + random.Between(0, 3)));
+      report += coordinate();
+      report += coordinate();
+      return report;
+    }
     case 1:
       return "\x1b[<" + std::to_string(button) + ";" + std::to_string(column) + ";" +
              std::to_string(row) + (random.Percent(50) ? "M" : "m");
@@ -259,7 +263,8 @@ Session MakeSession(Random& random) {
   // Never after the last write: the program may have ended by then.
   const std::size_t resizes = session.writes.size() > 1 ? random.Below(4) : 0;
   for (std::size_t i = 0; i < resizes; ++i) {
-    session.writes[random.Below(session.writes.size() - 1)].resize_after = RandomSize(random);
+    const std::size_t after = random.Below(session.writes.size() - 1);
+    session.writes[after].resize_after = RandomSize(random);
   }
   return session;
 }

@@ -58,6 +58,17 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+// A call made again when a signal whose handler returns (the kernel's
+// hang-up) interrupts it.
+template <typename Call>
+int RetryingInterrupted(Call call) {
+  int result = 0;
+  do {
+    result = call();
+  } while (result != 0 && errno == EINTR);
+  return result;
+}
+
 std::string UnfinishedPath(const std::string& folder, int attempt) {
   std::array<char, 64> name{};
   std::snprintf(name.data(), name.size(), "/.pagiste-%ld-%d.tmp", static_cast<long>(::getpid()),
@@ -127,13 +138,16 @@ FailureCode PageFile::OpenUnfinished(const std::string& folder) {
 // owner first: changing it clears the set-user-ID bit).
 FailureCode PageFile::TakeOverLooks() {
   if (!earlier_) return kNoFailure;
-  if (::fchown(fd_, earlier_->st_uid, earlier_->st_gid) != 0) {
+  if (RetryingInterrupted([&] { return ::fchown(fd_, earlier_->st_uid, earlier_->st_gid); }) != 0) {
     // Not ours to give away: keep at least the group, where it is one of ours.
     if (errno != EPERM) return CreationFailure(errno);
-    if (::fchown(fd_, static_cast<uid_t>(-1), earlier_->st_gid) != 0 && errno != EPERM)
+    if (RetryingInterrupted(
+            [&] { return ::fchown(fd_, static_cast<uid_t>(-1), earlier_->st_gid); }) != 0 &&
+        errno != EPERM)
       return CreationFailure(errno);
   }
-  if (::fchmod(fd_, earlier_->st_mode & 07777) != 0) return CreationFailure(errno);
+  if (RetryingInterrupted([&] { return ::fchmod(fd_, earlier_->st_mode & 07777); }) != 0)
+    return CreationFailure(errno);
   return kNoFailure;
 }
 

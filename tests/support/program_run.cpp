@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -54,8 +56,17 @@ constexpr uid_t kNobody = 65534;
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
   if (!options.term.empty()) ::setenv("TERM", options.term.c_str(), 1);
+  if (options.open_files_limit >= 0) {
+    const rlimit limit{static_cast<rlim_t>(options.open_files_limit),
+                       static_cast<rlim_t>(options.open_files_limit)};
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
+  for (const auto& [name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
   if (stdin_read >= 0) ::dup2(stdin_read, STDIN_FILENO);
   if (stdout_write >= 0) ::dup2(stdout_write, STDOUT_FILENO);
+  // Nothing of the test runner's (ctest keeps descriptors of its own open):
+  // the program starts with its three standard descriptors only.
+  ::close_range(3, ~0U, 0);
   ::execl(program.c_str(), "pagiste", static_cast<char*>(nullptr));
   ::_exit(121);
 }
@@ -93,7 +104,8 @@ RunFolder::~RunFolder() {
 
 ProgramRun::ProgramRun(const RunOptions& options)
     : folder_(options.pages_folder),
-      screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)) {
+      screen_(std::make_unique<VirtualTerminal>(options.rows, options.columns)),
+      keys_from_terminal_(!options.stdin_from_pipe) {
   // Said here rather than as a screen that never comes.
   const std::string program = ProgramPath();
   if (::access(program.c_str(), X_OK) != 0)
@@ -127,8 +139,77 @@ ProgramRun::~ProgramRun() {
   }
 }
 
-void ProgramRun::Type(std::string_view keys) const {
+void ProgramRun::Type(std::string_view keys) {
+  CountKeysFromHere();
   WriteAll(master_fd_, keys);
+  bytes_typed_ += static_cast<long>(keys.size());
+}
+
+// Whether the program has ended, leaving it to Finish to collect.
+bool ProgramRun::Ended() const {
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == pid_;
+}
+
+// Blocked in ppoll with no timeout: the wait for a key with no Esc pending.
+// Or blocked reading the keyboard, where a failed ppoll leaves it.
+bool ProgramRun::WaitsForAKey() const {
+  std::ifstream file("/proc/" + std::to_string(pid_) + "/syscall");
+  long number = -1;
+  std::string first_argument;
+  std::string second_argument;
+  std::string third_argument;
+  file >> number >> first_argument >> second_argument >> third_argument;
+  if (!file) return false;
+  return (number == SYS_ppoll && third_argument == "0x0") ||
+         (number == SYS_read && first_argument == "0x0");
+}
+
+long ProgramRun::BytesRead() const {
+  std::ifstream file("/proc/" + std::to_string(pid_) + "/io");
+  std::string name;
+  long count = -1;
+  while (file >> name >> count) {
+    if (name == "rchar:") return count;
+  }
+  return -1;
+}
+
+// What the program has read before its first key (its libraries, the
+// terminal's description) is measured once it waits for that key.
+void ProgramRun::CountKeysFromHere() {
+  if (!keys_from_terminal_ || bytes_read_before_keys_ >= 0) return;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!WaitsForAKey() && !Ended() && Clock::now() < deadline) {
+    Pump(std::chrono::milliseconds(1));
+  }
+  bytes_read_before_keys_ = BytesRead();
+}
+
+bool ProgramRun::WaitUntilSettled(std::chrono::milliseconds timeout) {
+  CountKeysFromHere();
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    // Every byte read first, and only then the wait: the other order could
+    // see the wait from before the last bytes arrived.
+    if (bytes_read_before_keys_ >= 0 && BytesRead() == bytes_read_before_keys_ + bytes_typed_ &&
+        WaitsForAKey()) {
+      ReadScreen();
+      return true;
+    }
+    if (Clock::now() >= deadline || Ended()) return false;
+    Pump(std::chrono::milliseconds(1));
+  }
+}
+
+void ProgramRun::Resize(int columns, int rows) {
+  ReadScreen();
+  screen_->Resize(rows, columns);
+  winsize size{};
+  size.ws_row = static_cast<unsigned short>(rows);
+  size.ws_col = static_cast<unsigned short>(columns);
+  if (::ioctl(master_fd_, TIOCSWINSZ, &size) != 0) throw std::runtime_error("TIOCSWINSZ");
 }
 
 void ProgramRun::Pipe(std::string_view bytes) const {
@@ -163,6 +244,11 @@ bool ProgramRun::WaitFor(const std::function<bool(const VirtualTerminal&)>& cond
     Pump(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+void ProgramRun::ReadScreen() {
+  while (Pump(std::chrono::milliseconds(0))) {
+  }
 }
 
 bool ProgramRun::WaitForCursor(int column, int row) {
@@ -206,14 +292,6 @@ int ProgramRun::Finish(std::chrono::milliseconds timeout) {
 
 void ProgramRun::Signal(int signal_number) const {
   ::kill(pid_, signal_number);
-}
-
-void ProgramRun::Resize(int columns, int rows) {
-  screen_->Resize(rows, columns);
-  winsize size{};
-  size.ws_row = static_cast<unsigned short>(rows);
-  size.ws_col = static_cast<unsigned short>(columns);
-  ::ioctl(master_fd_, TIOCSWINSZ, &size);
 }
 
 void ProgramRun::HangUp() {

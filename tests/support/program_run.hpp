@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "support/virtual_terminal.hpp"
 
@@ -24,6 +26,8 @@ struct RunOptions {
   bool as_unprivileged_user = false;  // when the tests run as root: run as nobody
   long file_size_limit = -1;          // RLIMIT_FSIZE for the program, -1 for none
   std::string term = "xterm-256color";  // TERM for the program; empty: the tests' own
+  long open_files_limit = -1;         // RLIMIT_NOFILE for the program, -1 for none
+  std::vector<std::pair<std::string, std::string>> environment;  // added to the program's
 };
 
 // A fresh folder for one run: <root>/app is the program's working directory,
@@ -69,7 +73,7 @@ class ProgramRun {
   ProgramRun& operator=(ProgramRun&&) = delete;
 
   // Bytes as the keyboard sends them.
-  void Type(std::string_view keys) const;
+  void Type(std::string_view keys);
   // Bytes into the standard input pipe; Close ends that input.
   void Pipe(std::string_view bytes) const;
   void ClosePipe();
@@ -79,15 +83,24 @@ class ProgramRun {
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
   bool WaitForCursor(int column, int row);
   bool WaitForText(int row, std::string_view text);
+  // Whatever the program has written so far, onto the screen; does not wait.
+  void ReadScreen();
+  // With keys from the terminal: waits until the program has read every byte
+  // typed and waits for the next key with no Esc pending (it blocks in ppoll
+  // without a timeout), so that what it did with them is all on the screen.
+  // Read from /proc: the program's bytes read and its current system call.
+  // False at once should the program end meanwhile.
+  bool WaitUntilSettled(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+  // The window takes a new size, as when the user drags it: the terminal
+  // emulator's screen first, then the kernel's (which signals the program).
+  void Resize(int columns, int rows);
 
   // Waits for the end; gives the exit status, or 128 + the signal.
   int Finish(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // After Finish: whether the system wrote a core file for the program.
   [[nodiscard]] bool DumpedCore() const { return dumped_core_; }
   void Signal(int signal_number) const;
-  // The window changes size, as when the user drags it: the terminal and the
-  // program (through the kernel's SIGWINCH) both learn of it.
-  void Resize(int columns, int rows);
   // The terminal goes away, as when its window is closed.
   void HangUp();
 
@@ -97,10 +110,15 @@ class ProgramRun {
   [[nodiscard]] const std::string& Stdout() const { return stdout_text_; }  // with stdout_to_pipe
   [[nodiscard]] termios TerminalModes() const;
   [[nodiscard]] const RunFolder& Folder() const { return folder_; }
+  [[nodiscard]] pid_t Pid() const { return pid_; }
 
  private:
   bool Pump(std::chrono::milliseconds wait);
   void DrainStdout();
+  [[nodiscard]] bool Ended() const;
+  [[nodiscard]] bool WaitsForAKey() const;
+  [[nodiscard]] long BytesRead() const;
+  void CountKeysFromHere();
 
   RunFolder folder_;
   std::unique_ptr<VirtualTerminal> screen_;
@@ -111,6 +129,9 @@ class ProgramRun {
   int status_ = -1;
   bool dumped_core_ = false;
   std::string stdout_text_;
+  bool keys_from_terminal_ = true;
+  long bytes_read_before_keys_ = -1;  // the program's bytes read when the first key was typed
+  long bytes_typed_ = 0;
 };
 
 // The program under test: $PAGISTE_PROGRAM when set (an installed copy, say),

@@ -47,6 +47,24 @@ VTermKey VTermKeyFor(NamedKey key) {
 
 }  // namespace
 
+const char* KeyName(NamedKey key) {
+  switch (key) {
+    case NamedKey::kEscape:
+      return "Escape";
+    case NamedKey::kHome:
+      return "Home";
+    case NamedKey::kEnd:
+      return "End";
+    case NamedKey::kLeft:
+      return "Left";
+    case NamedKey::kRight:
+      return "Right";
+    case NamedKey::kEnter:
+      break;
+  }
+  return "Enter";
+}
+
 int PcColourFromTerminal(int index) {
   if (index < 0 || index > 15) return -2;
   const int base = index & 7;

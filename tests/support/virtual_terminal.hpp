@@ -26,6 +26,9 @@ int PcColourFromTerminal(int index);
 
 // Keys whose bytes depend on the terminal's modes.
 enum class NamedKey { kEscape, kHome, kEnd, kLeft, kRight, kEnter };
+// The key's name as tmux and xterm.js know it: Escape, Home, End, Left,
+// Right, Enter.
+const char* KeyName(NamedKey key);
 
 class VirtualTerminal {
  public:

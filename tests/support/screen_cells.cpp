@@ -1,5 +1,7 @@
 #include "support/screen_cells.hpp"
 
+#include <algorithm>
+
 #include "base/cp850.hpp"
 
 namespace pagiste::testing {
@@ -52,19 +54,17 @@ const CellLook& ScreenCells::At(int column, int row) const {
   return cells.at(static_cast<std::size_t>((row - 1) * columns + column - 1));
 }
 
+std::span<const CellLook> ScreenCells::RowCells(int row) const {
+  return std::span(cells).subspan(static_cast<std::size_t>((row - 1) * columns),
+                                  static_cast<std::size_t>(columns));
+}
+
 std::string ScreenCells::Row(int row) const {
-  std::string text;
-  for (int column = 1; column <= columns; ++column) {
-    for (const char32_t c : At(column, row).text) AppendUtf8(text, c);
-  }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+  return TextOf(RowCells(row));
 }
 
 std::string ScreenCells::Colours(int row) const {
-  std::string letters;
-  for (int column = 1; column <= columns; ++column) letters += ColourLetter(At(column, row));
-  return letters;
+  return ColoursOf(RowCells(row));
 }
 
 std::string ScreenCells::Dump() const {
@@ -78,9 +78,9 @@ std::string ScreenCells::Dump() const {
 ScreenCells Snapshot(const VirtualTerminal& terminal) {
   ScreenCells screen(terminal.Rows(), terminal.Columns());
   for (int row = 1; row <= screen.rows; ++row) {
-    for (int column = 1; column <= screen.columns; ++column) {
-      screen.At(column, row) = terminal.Cell(column, row);
-    }
+    const std::vector<CellLook> cells = terminal.RowCells(row);
+    std::copy(cells.begin(), cells.end(),
+              screen.cells.begin() + static_cast<std::ptrdiff_t>((row - 1) * screen.columns));
   }
   screen.cursor_column = terminal.CursorColumn();
   screen.cursor_row = terminal.CursorRow();

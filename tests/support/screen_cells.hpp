@@ -2,6 +2,7 @@
 // showed it: what two terminals show can then be compared.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@ struct ScreenCells {
   // 1-based, like the program's own cursor.
   [[nodiscard]] CellLook& At(int column, int row);
   [[nodiscard]] const CellLook& At(int column, int row) const;
+  [[nodiscard]] std::span<const CellLook> RowCells(int row) const;
   // As VirtualTerminal gives them: text without trailing blanks, one colour
   // letter per cell.
   [[nodiscard]] std::string Row(int row) const;

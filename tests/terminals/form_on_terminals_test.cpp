@@ -145,6 +145,13 @@ std::vector<CursorAt> ScreenTwoStops() {
   return stops;
 }
 
+// Enter on every question after the first two.
+void EnterAfterSecondAnswer(TerminalSession& session) {
+  ASSERT_NO_FATAL_FAILURE(EnterAt(
+      session, {ScreenOneCursor(2), ScreenOneCursor(3), ScreenOneCursor(4), ScreenOneCursor(5)}));
+  ASSERT_NO_FATAL_FAILURE(EnterAt(session, ScreenTwoStops()));
+}
+
 // The closing screen's Enter ends the run with status 0 and the page written.
 void FinishRun(TerminalSession& session, const std::string& page) {
   ASSERT_TRUE(ReachCursor(session, kClosingCursor, "closing screen"));
@@ -310,9 +317,7 @@ TEST_P(FormOnTerminal, EditingKeysAsTheTerminalSendsThem) {
   session.Press({NamedKey::kEnter});
   ASSERT_TRUE(ReachScreen(session, ScreenOne({"Duponts", "Jean"}), ScreenOneCursor(2),
                           "the answer typed again after Esc"));
-  ASSERT_NO_FATAL_FAILURE(EnterAt(
-      session, {ScreenOneCursor(2), ScreenOneCursor(3), ScreenOneCursor(4), ScreenOneCursor(5)}));
-  ASSERT_NO_FATAL_FAILURE(EnterAt(session, ScreenTwoStops()));
+  ASSERT_NO_FATAL_FAILURE(EnterAfterSecondAnswer(session));
   ASSERT_NO_FATAL_FAILURE(FinishRun(session, "Jean Duponts.htm"));
 }
 
@@ -331,9 +336,7 @@ TEST_P(FormOnTerminal, EscAndEnterAtOnceEraseTheAnswerThenConfirmIt) {
   screen = ScreenOne({"", "Jean"});
   screen.Yellow(8, "    ");
   ASSERT_TRUE(ReachScreen(session, screen, ScreenOneCursor(2), "the next answer"));
-  ASSERT_NO_FATAL_FAILURE(EnterAt(
-      session, {ScreenOneCursor(2), ScreenOneCursor(3), ScreenOneCursor(4), ScreenOneCursor(5)}));
-  ASSERT_NO_FATAL_FAILURE(EnterAt(session, ScreenTwoStops()));
+  ASSERT_NO_FATAL_FAILURE(EnterAfterSecondAnswer(session));
   // An empty family name: "Jean .htm".
   ASSERT_NO_FATAL_FAILURE(FinishRun(session, "Jean .htm"));
 }

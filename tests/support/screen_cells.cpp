@@ -55,8 +55,9 @@ const CellLook& ScreenCells::At(int column, int row) const {
 }
 
 std::span<const CellLook> ScreenCells::RowCells(int row) const {
-  return std::span(cells).subspan(static_cast<std::size_t>((row - 1) * columns),
-                                  static_cast<std::size_t>(columns));
+  return std::span(cells).subspan(
+      static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(columns),
+      static_cast<std::size_t>(columns));
 }
 
 std::string ScreenCells::Row(int row) const {
@@ -80,7 +81,7 @@ ScreenCells Snapshot(const VirtualTerminal& terminal) {
   for (int row = 1; row <= screen.rows; ++row) {
     const std::vector<CellLook> cells = terminal.RowCells(row);
     std::copy(cells.begin(), cells.end(),
-              screen.cells.begin() + static_cast<std::ptrdiff_t>((row - 1) * screen.columns));
+              screen.cells.begin() + static_cast<std::ptrdiff_t>(row - 1) * screen.columns);
   }
   screen.cursor_column = terminal.CursorColumn();
   screen.cursor_row = terminal.CursorRow();

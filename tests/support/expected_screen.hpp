@@ -61,48 +61,29 @@ inline void ExpectScreen(const VirtualTerminal& screen, const ExpectedScreen& ex
   EXPECT_EQ(screen.CursorVisible(), cursor_visible);
 }
 
-// Each row whose text or colours differ (rows that differ alike given once),
-// then the cursor; empty when the screen is as expected.
-inline std::string Mismatch(const ScreenCells& screen, const ExpectedScreen& expected,
-                            CursorAt cursor) {
-  if (screen.rows != static_cast<int>(expected.text.size())) {
-    return std::to_string(screen.rows) + " rows instead of " +
-           std::to_string(expected.text.size()) + "\n";
-  }
-  std::string mismatch;
-  std::string previous;
-  int first_alike = 0;
-  const auto flush = [&](int last_row) {
-    if (previous.empty()) return;
-    mismatch += "row " + std::to_string(first_alike);
-    if (last_row > first_alike) mismatch += "-" + std::to_string(last_row);
-    mismatch += previous;
-  };
-  for (int row = 1; row <= screen.rows; ++row) {
+// The expected screen as cells, to be compared with what a terminal shows
+// (Differences): W, Y, R and . read back as the colours ColourLetter gives
+// them.
+inline ScreenCells Cells(const ExpectedScreen& expected, CursorAt cursor) {
+  const auto rows = static_cast<int>(expected.text.size());
+  const auto columns = static_cast<int>(expected.colours.front().size());
+  ScreenCells screen(rows, columns);
+  for (int row = 1; row <= rows; ++row) {
     const auto index = static_cast<std::size_t>(row - 1);
-    std::string difference;
-    if (screen.Row(row) != expected.text[index]) {
-      difference += "\n  got  |" + screen.Row(row) + "\n  want |" + expected.text[index];
-    }
-    if (screen.Colours(row) != expected.colours[index]) {
-      difference += "\n  got  " + screen.Colours(row) + "\n  want " + expected.colours[index];
-    }
-    if (!difference.empty()) difference += "\n";
-    if (difference != previous) {
-      flush(row - 1);
-      previous = difference;
-      first_alike = row;
+    const std::u32string text = DecodeUtf8(expected.text[index]);
+    for (int column = 1; column <= columns; ++column) {
+      const auto at = static_cast<std::size_t>(column - 1);
+      const char letter = expected.colours[index][at];
+      CellLook& cell = screen.At(column, row);
+      if (at < text.size()) cell.text = std::u32string(1, text[at]);
+      cell.foreground = letter == 'Y' ? 14 : letter == '.' ? -1 : 15;
+      cell.background = letter == 'R' ? 4 : letter == '.' ? -1 : 1;
     }
   }
-  flush(screen.rows);
-  if (screen.cursor_column != cursor.column || screen.cursor_row != cursor.row ||
-      screen.cursor_visible != cursor.visible) {
-    mismatch += "cursor " + std::to_string(screen.cursor_column) + "," +
-                std::to_string(screen.cursor_row) + (screen.cursor_visible ? " shown" : " hidden") +
-                " instead of " + std::to_string(cursor.column) + "," + std::to_string(cursor.row) +
-                (cursor.visible ? " shown" : " hidden") + "\n";
-  }
-  return mismatch;
+  screen.cursor_column = cursor.column;
+  screen.cursor_row = cursor.row;
+  screen.cursor_visible = cursor.visible;
+  return screen;
 }
 
 // The questions of one screen, as the questionnaire's own table has them.
@@ -142,7 +123,8 @@ inline ExpectedScreen ScreenTwo(const std::vector<std::string>& answers) {
   int row = 4;
   for (std::size_t i = 0; i <= answers.size() && i < questions.size(); ++i) {
     screen.Line(row++, std::string(questions[i].prompt));
-    if (!questions[i].second_line.empty()) screen.Line(row++, std::string(questions[i].second_line));
+    if (!questions[i].second_line.empty())
+      screen.Line(row++, std::string(questions[i].second_line));
     screen.Answer(row, i < answers.size() ? answers[i] : "");
     row += 2;
   }

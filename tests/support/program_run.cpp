@@ -26,15 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw std::runtime_error("write to the program failed");
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 constexpr uid_t kNobody = 65534;
 
 [[noreturn]] void StartChild(const RunOptions& options, const std::string& directory,
@@ -72,6 +63,22 @@ constexpr uid_t kNobody = 65534;
 }
 
 }  // namespace
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EAGAIN) {
+      // A non-blocking terminal whose other end is slow to read.
+      pollfd writable{fd, POLLOUT, 0};
+      ::poll(&writable, 1, 1000);
+      continue;
+    }
+    if (written <= 0)
+      throw std::runtime_error("write to descriptor " + std::to_string(fd) + " failed");
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
 
 std::string ProgramPath() {
   const char* chosen = std::getenv("PAGISTE_PROGRAM");

@@ -20,11 +20,11 @@ namespace pagiste::testing {
 struct RunOptions {
   int rows = 25;
   int columns = 80;
-  bool stdin_from_pipe = false;       // answers come through a pipe, not the keyboard
-  bool stdout_to_pipe = false;        // the report is captured; screens go to /dev/tty
-  bool pages_folder = true;           // a "personnes" folder beside the working directory
-  bool as_unprivileged_user = false;  // when the tests run as root: run as nobody
-  long file_size_limit = -1;          // RLIMIT_FSIZE for the program, -1 for none
+  bool stdin_from_pipe = false;         // answers come through a pipe, not the keyboard
+  bool stdout_to_pipe = false;          // the report is captured; screens go to /dev/tty
+  bool pages_folder = true;             // a "personnes" folder beside the working directory
+  bool as_unprivileged_user = false;    // when the tests run as root: run as nobody
+  long file_size_limit = -1;            // RLIMIT_FSIZE for the program, -1 for none
   std::string term = "xterm-256color";  // TERM for the program; empty: the tests' own
   long open_files_limit = -1;         // RLIMIT_NOFILE for the program, -1 for none
   std::vector<std::pair<std::string, std::string>> environment;  // added to the program's
@@ -133,6 +133,10 @@ class ProgramRun {
   long bytes_read_before_keys_ = -1;  // the program's bytes read when the first key was typed
   long bytes_typed_ = 0;
 };
+
+// Every byte written to the descriptor (a pipe or a terminal, blocking or
+// not), or an exception.
+void WriteAll(int fd, std::string_view bytes);
 
 // The program under test: $PAGISTE_PROGRAM when set (an installed copy, say),
 // otherwise the one built beside the tests.

@@ -1,5 +1,7 @@
 #include "support/screen_cells.hpp"
 
+#include <algorithm>
+
 #include "base/cp850.hpp"
 
 namespace pagiste::testing {
@@ -17,11 +19,19 @@ std::string CursorText(const ScreenCells& screen) {
          (screen.cursor_visible ? " shown" : " hidden");
 }
 
+bool SameCell(const CellLook& got, const CellLook& wanted, bool blank_foreground_shown) {
+  if (got == wanted) return true;
+  const bool blank = got.text == U" " && wanted.text == U" ";
+  return blank && !blank_foreground_shown && got.background == wanted.background;
+}
+
 std::string RowDifference(const ScreenCells& actual, const ScreenCells& expected, int row) {
+  const bool blank_foreground_shown =
+      actual.blank_foreground_shown && expected.blank_foreground_shown;
   for (int column = 1; column <= actual.columns; ++column) {
     const CellLook& got = actual.At(column, row);
     const CellLook& wanted = expected.At(column, row);
-    if (got == wanted) continue;
+    if (SameCell(got, wanted, blank_foreground_shown)) continue;
     return ", first at column " + std::to_string(column) + ": " + Describe(got) + " instead of " +
            Describe(wanted) + "\n  got  |" + actual.Row(row) + "\n  want |" + expected.Row(row) +
            "\n  got  " + actual.Colours(row) + "\n  want " + expected.Colours(row) + "\n";
@@ -44,19 +54,18 @@ const CellLook& ScreenCells::At(int column, int row) const {
   return cells.at(static_cast<std::size_t>((row - 1) * columns + column - 1));
 }
 
+std::span<const CellLook> ScreenCells::RowCells(int row) const {
+  return std::span(cells).subspan(
+      static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(columns),
+      static_cast<std::size_t>(columns));
+}
+
 std::string ScreenCells::Row(int row) const {
-  std::string text;
-  for (int column = 1; column <= columns; ++column) {
-    for (const char32_t c : At(column, row).text) AppendUtf8(text, c);
-  }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+  return TextOf(RowCells(row));
 }
 
 std::string ScreenCells::Colours(int row) const {
-  std::string letters;
-  for (int column = 1; column <= columns; ++column) letters += ColourLetter(At(column, row));
-  return letters;
+  return ColoursOf(RowCells(row));
 }
 
 std::string ScreenCells::Dump() const {
@@ -70,14 +79,20 @@ std::string ScreenCells::Dump() const {
 ScreenCells Snapshot(const VirtualTerminal& terminal) {
   ScreenCells screen(terminal.Rows(), terminal.Columns());
   for (int row = 1; row <= screen.rows; ++row) {
-    for (int column = 1; column <= screen.columns; ++column) {
-      screen.At(column, row) = terminal.Cell(column, row);
-    }
+    const std::vector<CellLook> cells = terminal.RowCells(row);
+    std::copy(cells.begin(), cells.end(),
+              screen.cells.begin() + static_cast<std::ptrdiff_t>(row - 1) * screen.columns);
   }
   screen.cursor_column = terminal.CursorColumn();
   screen.cursor_row = terminal.CursorRow();
   screen.cursor_visible = terminal.CursorVisible();
   return screen;
+}
+
+bool CursorMatches(const ScreenCells& screen, int column, int row, bool visible) {
+  if (screen.cursor_visible != visible) return false;
+  const bool place_untold = !visible && (screen.cursor_column == 0 || column == 0);
+  return place_untold || (screen.cursor_column == column && screen.cursor_row == row);
 }
 
 std::string Differences(const ScreenCells& actual, const ScreenCells& expected) {
@@ -104,10 +119,25 @@ std::string Differences(const ScreenCells& actual, const ScreenCells& expected) 
     first_alike = row;
   }
   flush(actual.rows);
-  if (CursorText(actual) != CursorText(expected)) {
+  if (!CursorMatches(actual, expected.cursor_column, expected.cursor_row,
+                     expected.cursor_visible)) {
     differences += "cursor " + CursorText(actual) + " instead of " + CursorText(expected) + "\n";
   }
   return differences;
+}
+
+std::u32string DecodeUtf8(std::string_view text) {
+  std::u32string decoded;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (int k = 1; k < length && i + k < text.size(); ++k)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    decoded += c;
+    i += static_cast<std::size_t>(length);
+  }
+  return decoded;
 }
 
 }  // namespace pagiste::testing

@@ -47,6 +47,39 @@ VTermKey VTermKeyFor(NamedKey key) {
 
 }  // namespace
 
+const char* KeyName(NamedKey key) {
+  switch (key) {
+    case NamedKey::kEscape:
+      return "Escape";
+    case NamedKey::kHome:
+      return "Home";
+    case NamedKey::kEnd:
+      return "End";
+    case NamedKey::kLeft:
+      return "Left";
+    case NamedKey::kRight:
+      return "Right";
+    case NamedKey::kEnter:
+      break;
+  }
+  return "Enter";
+}
+
+std::string TextOf(std::span<const CellLook> row) {
+  std::string text;
+  for (const CellLook& cell : row) {
+    for (const char32_t c : cell.text) AppendUtf8(text, c);
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+std::string ColoursOf(std::span<const CellLook> row) {
+  std::string letters;
+  for (const CellLook& cell : row) letters += ColourLetter(cell);
+  return letters;
+}
+
 int PcColourFromTerminal(int index) {
   if (index < 0 || index > 15) return -2;
   const int base = index & 7;
@@ -110,19 +143,18 @@ CellLook VirtualTerminal::Cell(int column, int row) const {
   return look;
 }
 
+std::vector<CellLook> VirtualTerminal::RowCells(int row) const {
+  std::vector<CellLook> cells;
+  for (int column = 1; column <= columns_; ++column) cells.push_back(Cell(column, row));
+  return cells;
+}
+
 std::string VirtualTerminal::Row(int row) const {
-  std::string text;
-  for (int column = 1; column <= columns_; ++column) {
-    for (const char32_t c : Cell(column, row).text) AppendUtf8(text, c);
-  }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+  return TextOf(RowCells(row));
 }
 
 std::string VirtualTerminal::Colours(int row) const {
-  std::string letters;
-  for (int column = 1; column <= columns_; ++column) letters += ColourLetter(Cell(column, row));
-  return letters;
+  return ColoursOf(RowCells(row));
 }
 
 int VirtualTerminal::CursorColumn() const {

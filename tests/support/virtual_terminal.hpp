@@ -2,8 +2,10 @@
 // output and then read cell by cell, as a user would see the screen.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct VTerm;
 struct VTermScreen;
@@ -21,11 +23,18 @@ struct CellLook {
 // One letter for a cell's colours: W white on blue, Y yellow on blue, R white
 // on red, . the terminal's default colours, ? anything else.
 char ColourLetter(const CellLook& look);
+// A row of cells as text (UTF-8, trailing blanks removed) and as colour
+// letters.
+std::string TextOf(std::span<const CellLook> row);
+std::string ColoursOf(std::span<const CellLook> row);
 // A terminal colour number (0-15) in the PC order; -2 past 15.
 int PcColourFromTerminal(int index);
 
 // Keys whose bytes depend on the terminal's modes.
 enum class NamedKey { kEscape, kHome, kEnd, kLeft, kRight, kEnter };
+// The key's name as tmux and xterm.js know it: Escape, Home, End, Left,
+// Right, Enter.
+const char* KeyName(NamedKey key);
 
 class VirtualTerminal {
  public:
@@ -53,6 +62,7 @@ class VirtualTerminal {
   // One letter per cell for its colours (see ColourLetter).
   [[nodiscard]] std::string Colours(int row) const;
   [[nodiscard]] CellLook Cell(int column, int row) const;
+  [[nodiscard]] std::vector<CellLook> RowCells(int row) const;
   // 1-based, like the program's own cursor.
   [[nodiscard]] int CursorColumn() const;
   [[nodiscard]] int CursorRow() const;

@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "support/program_run.hpp"
+
 namespace pagiste::testing {
 namespace {
 
@@ -27,38 +29,6 @@ struct Pipe {
   }
 };
 
-// Built before fork: the child only calls async-signal-safe functions.
-class ExecArguments {
- public:
-  ExecArguments(std::vector<std::string> command, const std::vector<std::string>& environment)
-      : strings_(std::move(command)) {
-    for (char** variable = environ; *variable != nullptr; ++variable)
-      environment_.emplace_back(*variable);
-    environment_.insert(environment_.end(), environment.begin(), environment.end());
-    for (std::string& argument : strings_) argv_.push_back(argument.data());
-    argv_.push_back(nullptr);
-    for (std::string& variable : environment_) envp_.push_back(variable.data());
-    envp_.push_back(nullptr);
-  }
-  [[nodiscard]] char* const* Argv() const { return argv_.data(); }
-  [[nodiscard]] char* const* Envp() const { return envp_.data(); }
-
- private:
-  std::vector<std::string> strings_;
-  std::vector<std::string> environment_;
-  std::vector<char*> argv_;
-  std::vector<char*> envp_;
-};
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw std::runtime_error("write to a child process failed");
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 int StatusOf(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
@@ -68,7 +38,34 @@ void CloseIfOpen(int& fd) {
   fd = -1;
 }
 
+bool SameName(const std::string& left, const std::string& right) {
+  const std::size_t equals = left.find('=');
+  return left.compare(0, equals, right, 0, right.find('=')) == 0;
+}
+
 }  // namespace
+
+PreparedCommand::PreparedCommand(std::vector<std::string> command,
+                                 const std::vector<std::string>& environment)
+    : strings_(std::move(command)) {
+  for (char** variable = environ; *variable != nullptr; ++variable)
+    environment_.emplace_back(*variable);
+  // A name given replaces ours (the first of a name is the one a program
+  // reads); a name without a value is taken away.
+  for (const std::string& change : environment) {
+    std::erase_if(environment_, [&](const std::string& ours) { return SameName(ours, change); });
+    if (change.find('=') != std::string::npos) environment_.push_back(change);
+  }
+  for (std::string& argument : strings_) argv_.push_back(argument.data());
+  argv_.push_back(nullptr);
+  for (std::string& variable : environment_) envp_.push_back(variable.data());
+  envp_.push_back(nullptr);
+}
+
+void PreparedCommand::Exec() const {
+  ::execvpe(argv_[0], argv_.data(), envp_.data());
+  ::_exit(127);
+}
 
 std::string RequireProgram(const std::string& name) {
   const char* path = std::getenv("PATH");
@@ -83,7 +80,7 @@ std::string RequireProgram(const std::string& name) {
 
 ChildProcess::Started ChildProcess::Start(const std::vector<std::string>& command,
                                           const ChildOptions& options) {
-  const ExecArguments arguments(command, options.environment);
+  const PreparedCommand prepared(command, options.environment);
   const Pipe input(options.pipe_input);
   const Pipe output(options.pipe_output);
   const Pipe fd3(options.pipe_fd3);
@@ -96,8 +93,7 @@ ChildProcess::Started ChildProcess::Start(const std::vector<std::string>& comman
     if (fd3.ends[1] >= 0) ::dup2(fd3.ends[1], 3);
     const int errors = ::open(options.error_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (errors >= 0) ::dup2(errors, STDERR_FILENO);
-    ::execvpe(arguments.Argv()[0], arguments.Argv(), arguments.Envp());
-    ::_exit(127);
+    prepared.Exec();
   }
   for (const int unused : {input.ends[0], output.ends[1], fd3.ends[1]}) {
     if (unused >= 0) ::close(unused);

@@ -13,11 +13,27 @@ namespace pagiste::testing {
 
 struct ChildOptions {
   std::string directory;                 // working directory; empty to keep ours
-  std::vector<std::string> environment;  // NAME=value added to ours
+  std::vector<std::string> environment;  // as for PreparedCommand
   bool pipe_input = false;               // we write its standard input
   bool pipe_output = false;              // we read its standard output
   bool pipe_fd3 = false;                 // we read what it writes on descriptor 3
   std::string error_file = "/dev/null";  // where its standard error goes
+};
+
+// A command line and environment (NAME=value added to ours, NAME alone taken
+// away) prepared before fork, so that the child only calls async-signal-safe
+// functions.
+class PreparedCommand {
+ public:
+  PreparedCommand(std::vector<std::string> command, const std::vector<std::string>& environment);
+  // Replaces this process with the program named first (searched in PATH).
+  [[noreturn]] void Exec() const;
+
+ private:
+  std::vector<std::string> strings_;
+  std::vector<std::string> environment_;
+  std::vector<char*> argv_;
+  std::vector<char*> envp_;
 };
 
 // The full path of an installed program, or an exception naming what to run.

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "terminals/command.hpp"
+#include "terminals/child_process.hpp"
 
 namespace pagiste::testing {
 namespace {
@@ -29,15 +29,6 @@ constexpr std::string_view kScreenRc =
     "deflogin off\n"
     "defbce off\n"
     "startup_message off\n";
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (written <= 0) throw std::runtime_error("write to screen failed");
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
 
 winsize Size(int columns, int rows) {
   winsize size{};
@@ -55,21 +46,21 @@ ScreenSession::ScreenSession(int columns, int rows)
   std::filesystem::permissions(screen_dir, std::filesystem::perms::owner_all);
   const std::string rc_file = folder_.Root() + "/screenrc";
   std::ofstream(rc_file) << kScreenRc;
-  const std::vector<std::string> environment = ScreenEnvironment();
-  std::vector<std::string> screen_command = {"screen", "-q", "-c", rc_file, "-S", name_};
+  std::vector<std::string> screen_command = {
+      RequireProgram("screen"), "-q", "-c", rc_file, "-S", name_};
   for (std::string& argument : ProgramRecordingItsStatus(StatusFile()))
     screen_command.push_back(std::move(argument));
+  // screen reads and writes UTF-8 whatever the tests' locale; it is not
+  // told of any screen or tmux it might run in.
+  const PreparedCommand screen(screen_command, {"TERM=xterm-256color", "LC_ALL=C.UTF-8",
+                                                "SCREENDIR=" + screen_dir, "STY", "TMUX"});
+  const std::string directory = folder_.App();
   winsize size = Size(columns, rows);
   pid_ = ::forkpty(&master_fd_, nullptr, nullptr, &size);
   if (pid_ < 0) throw std::runtime_error("forkpty");
   if (pid_ == 0) {
-    if (::chdir(folder_.App().c_str()) != 0) ::_exit(120);
-    ::setenv("TERM", "xterm-256color", 1);
-    ::setenv("LC_ALL", "C.UTF-8", 1);  // screen reads and writes UTF-8 whatever the tests' locale
-    ::setenv("SCREENDIR", screen_dir.c_str(), 1);
-    ::unsetenv("STY");
-    ::unsetenv("TMUX");
-    ExecArguments(screen_command);
+    if (::chdir(directory.c_str()) != 0) ::_exit(120);
+    screen.Exec();
   }
   ::fcntl(master_fd_, F_SETFL, ::fcntl(master_fd_, F_GETFL) | O_NONBLOCK);
 }
@@ -88,7 +79,7 @@ void ScreenSession::Quit() {
   // screen's server, with the program, is not the attacher's child: it is
   // told to quit, then the attacher ends.
   [[maybe_unused]] const CommandResult ignored =
-      RunCommand({"screen", "-S", name_, "-X", "quit"}, ScreenEnvironment());
+      RunCommand({RequireProgram("screen"), "-S", name_, "-X", "quit"}, ScreenEnvironment());
   const auto deadline = Clock::now() + std::chrono::seconds(2);
   while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
     if (Clock::now() >= deadline) {
@@ -126,7 +117,7 @@ void ScreenSession::Press(const std::vector<NamedKey>& keys) {
   WriteAll(master_fd_, bytes);
 }
 
-ScreenCells ScreenSession::Capture() {
+ScreenCells ScreenSession::Screen() {
   Pump(10);
   while (Pump(0)) {
   }
@@ -143,7 +134,7 @@ void ScreenSession::Resize(int columns, int rows) {
   ::kill(pid_, SIGWINCH);
 }
 
-int ScreenSession::ExitStatus() {
+int ScreenSession::Finish() {
   const int status = WaitForRecordedStatus(StatusFile(), [this] { Pump(10); });
   // screen ends with its last window.
   const auto deadline = Clock::now() + std::chrono::seconds(10);

@@ -24,9 +24,9 @@ class ScreenSession : public TerminalSession {
 
   void Type(std::string_view text) override;
   void Press(const std::vector<NamedKey>& keys) override;
-  ScreenCells Capture() override;
   void Resize(int columns, int rows) override;
-  int ExitStatus() override;
+  ScreenCells Screen() override;
+  int Finish() override;
   // What screen gives its windows on an xterm-256color terminal.
   [[nodiscard]] std::string ProgramTerm() const override { return "screen.xterm-256color"; }
   [[nodiscard]] const RunFolder& Folder() const override { return folder_; }

@@ -1,8 +1,9 @@
-// The program run inside a real terminal program (tmux, GNU screen): keys go
-// in as that terminal sends them, and its screen is read back cell by cell.
+// A real terminal program running the questionnaire, driven as a user would:
+// keys go in as that terminal itself sends them, the window is resized, and
+// its screen is read back cell by cell with colours and cursor. The names
+// follow ProgramRun, the same program on the tests' own emulator.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,28 +27,29 @@ class TerminalSession {
 
   // Characters, UTF-8, as typed on the keyboard.
   virtual void Type(std::string_view text) = 0;
-  // Keys pressed one after the other, sent together.
+  // Keys pressed one right after the other, as fast as the terminal sends them.
   virtual void Press(const std::vector<NamedKey>& keys) = 0;
-  // The screen as the terminal shows it now.
-  virtual ScreenCells Capture() = 0;
+  // The window gets this many columns and rows; the program is told.
   virtual void Resize(int columns, int rows) = 0;
-  // After the last key: waits for the program to end and gives its exit
-  // status, or -1 when it did not end in time.
-  virtual int ExitStatus() = 0;
+  // The screen as the terminal shows it now.
+  virtual ScreenCells Screen() = 0;
+  // After the last key: waits for the program's end and gives its exit
+  // status (or 128 + the signal), -1 when it did not end in time.
+  virtual int Finish() = 0;
+  // A picture of the window kept beside the test results, by a terminal that
+  // draws one.
+  virtual void KeepPicture(const std::string& /*name*/) {}
   // TERM as the program sees it inside this terminal.
   [[nodiscard]] virtual std::string ProgramTerm() const = 0;
   [[nodiscard]] virtual const RunFolder& Folder() const = 0;
 };
 
-// Starts the program in a terminal of that size.
-using SessionStarter = std::function<std::unique_ptr<TerminalSession>(int columns, int rows)>;
-
 // A name no other run of the tests uses at the same time.
 std::string UniqueName(std::string_view prefix);
 
 // The program started by a shell that writes its exit status (or 128 + the
-// signal) to the file at its end: tmux's own report of it is not reliable
-// (the pane dies, its status never comes) and screen has none.
+// signal) to the file at its end, for terminals that report none reliably:
+// tmux's pane dies before its status comes, screen and xterm have none.
 std::vector<std::string> ProgramRecordingItsStatus(const std::string& status_file);
 // The status recorded, once there; -1 when it is not there in time.
 int WaitForRecordedStatus(const std::string& status_file, const std::function<void()>& meanwhile);

@@ -13,24 +13,6 @@ using Clock = std::chrono::steady_clock;
 // The one session and pane of the private server.
 constexpr const char* kTarget = "pagiste";
 
-const char* KeyName(NamedKey key) {
-  switch (key) {
-    case NamedKey::kEscape:
-      return "Escape";
-    case NamedKey::kHome:
-      return "Home";
-    case NamedKey::kEnd:
-      return "End";
-    case NamedKey::kLeft:
-      return "Left";
-    case NamedKey::kRight:
-      return "Right";
-    case NamedKey::kEnter:
-      break;
-  }
-  return "Enter";
-}
-
 struct Pen {
   int foreground = -1;
   int background = -1;
@@ -84,16 +66,6 @@ std::size_t Utf8Length(unsigned char lead) {
   return 1;
 }
 
-char32_t DecodeUtf8(std::string_view bytes) {
-  const auto lead = static_cast<unsigned char>(bytes[0]);
-  if (bytes.size() == 1) return lead;
-  char32_t code = lead & (0x7F >> bytes.size());
-  for (std::size_t i = 1; i < bytes.size(); ++i) {
-    code = (code << 6) | (static_cast<unsigned char>(bytes[i]) & 0x3F);
-  }
-  return code;
-}
-
 }  // namespace
 
 ScreenCells ParseCapture(std::string_view capture, int rows, int columns) {
@@ -118,8 +90,8 @@ ScreenCells ParseCapture(std::string_view capture, int rows, int columns) {
       const std::size_t length =
           std::min(Utf8Length(static_cast<unsigned char>(byte)), capture.size() - i);
       if (column <= columns) {
-        screen.At(column, row) = CellLook{std::u32string(1, DecodeUtf8(capture.substr(i, length))),
-                                          pen.foreground, pen.background};
+        screen.At(column, row) =
+            CellLook{DecodeUtf8(capture.substr(i, length)), pen.foreground, pen.background};
       }
       ++column;
       i += length;
@@ -152,7 +124,7 @@ TmuxSession::~TmuxSession() {
 }
 
 CommandResult TmuxSession::Tmux(std::vector<std::string> arguments) const {
-  arguments.insert(arguments.begin(), {"tmux", "-L", socket_, "-f", "/dev/null"});
+  arguments.insert(arguments.begin(), {RequireProgram("tmux"), "-L", socket_, "-f", "/dev/null"});
   // Keys and screens are UTF-8 whatever the tests' locale.
   return RunCommand(arguments, {"LC_ALL=C.UTF-8"});
 }
@@ -175,7 +147,7 @@ void TmuxSession::Press(const std::vector<NamedKey>& keys) {
   MustRun(arguments);
 }
 
-ScreenCells TmuxSession::Capture() {
+ScreenCells TmuxSession::Screen() {
   // One command list, so that cells and cursor are read at the same moment.
   const CommandResult result =
       Tmux({"capture-pane", "-p", "-e", "-N", "-t", kTarget, ";", "display-message", "-p", "-t",
@@ -203,7 +175,7 @@ void TmuxSession::Resize(int columns, int rows) {
       {"resize-window", "-t", kTarget, "-x", std::to_string(columns), "-y", std::to_string(rows)});
 }
 
-int TmuxSession::ExitStatus() {
+int TmuxSession::Finish() {
   return WaitForRecordedStatus(StatusFile(),
                                [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "terminals/command.hpp"
+#include "terminals/child_process.hpp"
 #include "terminals/terminal_session.hpp"
 
 namespace pagiste::testing {
@@ -21,9 +21,9 @@ class TmuxSession : public TerminalSession {
 
   void Type(std::string_view text) override;
   void Press(const std::vector<NamedKey>& keys) override;
-  ScreenCells Capture() override;
   void Resize(int columns, int rows) override;
-  int ExitStatus() override;
+  ScreenCells Screen() override;
+  int Finish() override;
   // tmux's own default-terminal.
   [[nodiscard]] std::string ProgramTerm() const override { return program_term_; }
   [[nodiscard]] const RunFolder& Folder() const override { return folder_; }

@@ -1,36 +1,10 @@
-// The program in a pane of tmux: keys sent by name so that tmux produces its
-// own sequences, the pane read back cell by cell with capture-pane.
+// tmux's own part of the terminal checks: its pane read back into cells.
 #include <gtest/gtest.h>
 
-#include "terminals/terminal_checks.hpp"
 #include "terminals/tmux_session.hpp"
 
 namespace pagiste::testing {
 namespace {
-
-std::unique_ptr<TerminalSession> StartTmux(int columns, int rows) {
-  return std::make_unique<TmuxSession>(columns, rows);
-}
-
-TEST(Tmux, AFullRunOn80x25ShowsEveryScreenCellByCell) {
-  CheckFullRun(StartTmux);
-}
-
-TEST(Tmux, AWrappedAnswerAndTheCursorAcrossItsRowEnd) {
-  CheckWrappedAnswer(StartTmux);
-}
-
-TEST(Tmux, ResizedTo60Then100DuringAnAnswer) {
-  CheckResizeDuringAnswer(StartTmux);
-}
-
-TEST(Tmux, EditingKeysAsTmuxSendsThem) {
-  CheckEditingKeys(StartTmux);
-}
-
-TEST(Tmux, EscThenEnterAtOnce) {
-  CheckEscThenEnterAtOnce(StartTmux);
-}
 
 // The reading of capture-pane itself: colours carried from row to row and
 // reset, bright colours, 256-colour indexes, UTF-8, short rows.

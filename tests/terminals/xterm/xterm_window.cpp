@@ -75,7 +75,7 @@ Rgb ParseRgb(const std::string& style, const std::string& property) {
 int PcColour(const Rgb& colour, const Rgb& default_colour) {
   if (colour == default_colour) return -1;
   for (std::size_t index = 0; index < kPalette.size(); ++index) {
-    if (kPalette[index] == colour) return PcColourFromAnsi(static_cast<int>(index));
+    if (kPalette[index] == colour) return PcColourFromTerminal(static_cast<int>(index));
   }
   return -2;
 }
@@ -172,22 +172,9 @@ Picture ParsePpm(const std::string& ppm) {
   return picture;
 }
 
-std::string XtermKeyName(Key key) {
-  switch (key) {
-    case Key::kHome:
-      return "Home";
-    case Key::kEnd:
-      return "End";
-    case Key::kLeft:
-      return "Left";
-    case Key::kRight:
-      return "Right";
-    case Key::kEscape:
-      return "Escape";
-    case Key::kEnter:
-      return "Return";
-  }
-  return "";
+// xdotool's names, which are X's own.
+std::string XtermKeyName(NamedKey key) {
+  return key == NamedKey::kEnter ? "Return" : KeyName(key);
 }
 
 std::string Converter() {
@@ -236,15 +223,10 @@ void XtermWindow::StartXterm(int columns, int rows) {
     command.emplace_back("-xrm");
     command.push_back("XTerm*VT100.color" + std::to_string(index) + ": " + Hex(kPalette[index]));
   }
-  // The window stays after the program's end; the shell keeps its exit status.
-  const std::vector<std::string> program = {"-hold",
-                                            "-e",
-                                            "/bin/sh",
-                                            "-c",
-                                            R"("$0"; echo $? > "$1.part" && mv "$1.part" "$1")",
-                                            PAGISTE_PROGRAM,
-                                            folder_.Root() + "/status"};
-  command.insert(command.end(), program.begin(), program.end());
+  // The window stays after the program's end.
+  command.insert(command.end(), {"-hold", "-e"});
+  for (std::string& argument : ProgramRecordingItsStatus(StatusFile()))
+    command.push_back(std::move(argument));
   ChildOptions options;
   options.directory = folder_.App();
   options.environment = environment_;
@@ -282,10 +264,10 @@ void XtermWindow::FindWindow() {
     if (line.starts_with("WIDTH=")) width = std::stoi(line.substr(6));
     if (line.starts_with("HEIGHT=")) height = std::stoi(line.substr(7));
   }
-  const GridScreen first = ReadDump();
-  if (first.Columns() == 0 || first.Rows() == 0) throw std::runtime_error("empty screen dump");
-  cell_width_ = width / first.Columns();
-  cell_height_ = height / first.Rows();
+  const ScreenCells first = ReadDump();
+  if (first.columns == 0 || first.rows == 0) throw std::runtime_error("empty screen dump");
+  cell_width_ = width / first.columns;
+  cell_height_ = height / first.rows;
 }
 
 // xdotool types a character missing from the keyboard map by lending it a key
@@ -323,9 +305,9 @@ void XtermWindow::Type(std::string_view text) {
   X({"xdotool", "type", "--delay", "5", std::string(text)});
 }
 
-void XtermWindow::Press(std::initializer_list<Key> keys) {
+void XtermWindow::Press(const std::vector<NamedKey>& keys) {
   std::vector<std::string> command = {"xdotool", "key", "--delay", "1"};
-  for (const Key key : keys) command.push_back(XtermKeyName(key));
+  for (const NamedKey key : keys) command.push_back(XtermKeyName(key));
   X(command);
 }
 
@@ -334,7 +316,7 @@ void XtermWindow::Resize(int columns, int rows) {
      std::to_string(rows)});
 }
 
-GridScreen XtermWindow::ReadDump() const {
+ScreenCells XtermWindow::ReadDump() const {
   for (const auto& entry : fs::directory_iterator(folder_.App())) {
     if (entry.path().extension() == ".xhtml") fs::remove(entry.path());
   }
@@ -352,12 +334,12 @@ GridScreen XtermWindow::ReadDump() const {
       std::istringstream lines(html.substr(start + 5, end - start - 5));
       std::string line;
       while (std::getline(lines, line)) rows.push_back(ParseRow(line));
-      GridScreen screen(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
-      for (int row = 1; row <= screen.Rows(); ++row) {
+      ScreenCells screen(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
+      for (int row = 1; row <= screen.rows; ++row) {
         const auto& cells = rows[static_cast<std::size_t>(row - 1)];
-        for (int column = 1; column <= screen.Columns() && column <= static_cast<int>(cells.size());
+        for (int column = 1; column <= screen.columns && column <= static_cast<int>(cells.size());
              ++column)
-          screen.Cell(column, row) = cells[static_cast<std::size_t>(column - 1)];
+          screen.At(column, row) = cells[static_cast<std::size_t>(column - 1)];
       }
       return screen;
     }
@@ -367,16 +349,16 @@ GridScreen XtermWindow::ReadDump() const {
 }
 
 // The cursor is the cell mostly painted in the cursor's colour; none when
-// the program hides it.
-void XtermWindow::FindCursor(GridScreen& screen) {
+// the program hides it, and then its place is not told (column 0).
+void XtermWindow::FindCursor(ScreenCells& screen) {
   picture_ = X({"xwd", "-silent", "-id", window_});
   const Picture picture =
       ParsePpm(RunCommand({Converter(), "xwd:-", "ppm:-"}, environment_, picture_).output);
   int best = 0;
   int best_column = 0;
   int best_row = 0;
-  for (int row = 1; row <= screen.Rows(); ++row) {
-    for (int column = 1; column <= screen.Columns(); ++column) {
+  for (int row = 1; row <= screen.rows; ++row) {
+    for (int column = 1; column <= screen.columns; ++column) {
       int painted = 0;
       for (int y = (row - 1) * cell_height_; y < row * cell_height_ && y < picture.height; ++y) {
         for (int x = (column - 1) * cell_width_; x < column * cell_width_ && x < picture.width; ++x)
@@ -390,11 +372,13 @@ void XtermWindow::FindCursor(GridScreen& screen) {
     }
   }
   const bool shown = best * 3 > cell_width_ * cell_height_;
-  screen.SetCursor(shown ? best_column : 0, shown ? best_row : 0, shown);
+  screen.cursor_column = shown ? best_column : 0;
+  screen.cursor_row = shown ? best_row : 0;
+  screen.cursor_visible = shown;
 }
 
-GridScreen XtermWindow::Screen() {
-  GridScreen screen = ReadDump();
+ScreenCells XtermWindow::Screen() {
+  ScreenCells screen = ReadDump();
   FindCursor(screen);
   return screen;
 }
@@ -407,18 +391,9 @@ void XtermWindow::KeepPicture(const std::string& name) {
   if (png.status != 0) throw std::runtime_error("no picture of the window");
 }
 
-void XtermWindow::Idle() {
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-}
-
 int XtermWindow::Finish() {
-  const std::string path = folder_.Root() + "/status";
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!fs::exists(path)) {
-    if (Clock::now() >= deadline) throw std::runtime_error("the program did not end in time");
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return std::stoi(ReadFile(path));
+  return WaitForRecordedStatus(StatusFile(),
+                               [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
 }
 
 }  // namespace pagiste::testing

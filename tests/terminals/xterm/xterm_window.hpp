@@ -10,13 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "support/program_run.hpp"
 #include "terminals/child_process.hpp"
-#include "terminals/driven_terminal.hpp"
+#include "terminals/terminal_session.hpp"
 
 namespace pagiste::testing {
 
-class XtermWindow final : public DrivenTerminal {
+class XtermWindow final : public TerminalSession {
  public:
   XtermWindow(int columns, int rows);
   ~XtermWindow() override;
@@ -26,15 +25,14 @@ class XtermWindow final : public DrivenTerminal {
   XtermWindow& operator=(XtermWindow&&) = delete;
 
   void Type(std::string_view text) override;
-  void Press(std::initializer_list<Key> keys) override;
+  void Press(const std::vector<NamedKey>& keys) override;
   void Resize(int columns, int rows) override;
-  GridScreen Screen() override;
-  void KeepPicture(const std::string& name) override;
+  ScreenCells Screen() override;
   int Finish() override;
-  [[nodiscard]] std::string Pages() const override { return folder_.Pages(); }
-
- protected:
-  void Idle() override;
+  void KeepPicture(const std::string& name) override;
+  // xterm's own default.
+  [[nodiscard]] std::string ProgramTerm() const override { return "xterm"; }
+  [[nodiscard]] const RunFolder& Folder() const override { return folder_; }
 
  private:
   void StartServer();
@@ -43,8 +41,9 @@ class XtermWindow final : public DrivenTerminal {
   // Gives each character of the text outside the keyboard map a key of its own.
   void MapKeys(std::string_view text);
   std::string X(std::vector<std::string> command);
-  [[nodiscard]] GridScreen ReadDump() const;
-  void FindCursor(GridScreen& screen);
+  [[nodiscard]] ScreenCells ReadDump() const;
+  void FindCursor(ScreenCells& screen);
+  [[nodiscard]] std::string StatusFile() const { return folder_.Root() + "/status"; }
 
   RunFolder folder_{true};
   std::unique_ptr<ChildProcess> server_;

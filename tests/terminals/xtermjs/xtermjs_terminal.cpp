@@ -37,41 +37,14 @@ ChildOptions NodeOptions() {
   return options;
 }
 
-const char* KeyName(Key key) {
-  switch (key) {
-    case Key::kHome:
-      return "Home";
-    case Key::kEnd:
-      return "End";
-    case Key::kLeft:
-      return "Left";
-    case Key::kRight:
-      return "Right";
-    case Key::kEscape:
-      return "Escape";
-    case Key::kEnter:
-      return "Enter";
-  }
-  return "";
-}
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw std::runtime_error("write to the program failed");
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 // One cell as the script gives it: FG,BG,HEX.
 CellLook ParseCell(const std::string& field) {
   const std::size_t first = field.find(',');
   const std::size_t second = field.find(',', first + 1);
   const int fg = std::stoi(field.substr(0, first));
   const int bg = std::stoi(field.substr(first + 1, second - first - 1));
-  CellLook look{DecodeUtf8(FromHex(field.substr(second + 1))), fg == -1 ? -1 : PcColourFromAnsi(fg),
-                bg == -1 ? -1 : PcColourFromAnsi(bg)};
+  CellLook look{DecodeUtf8(FromHex(field.substr(second + 1))),
+                fg == -1 ? -1 : PcColourFromTerminal(fg), bg == -1 ? -1 : PcColourFromTerminal(bg)};
   if (look.text.empty()) look.text = U" ";
   return look;
 }
@@ -129,9 +102,9 @@ void XtermJsTerminal::Type(std::string_view text) {
   WriteAll(master_fd_, Sent("t " + ToHex(text)));
 }
 
-void XtermJsTerminal::Press(std::initializer_list<Key> keys) {
+void XtermJsTerminal::Press(const std::vector<NamedKey>& keys) {
   std::string bytes;
-  for (const Key key : keys) bytes += Sent(std::string("k ") + KeyName(key));
+  for (const NamedKey key : keys) bytes += Sent(std::string("k ") + KeyName(key));
   WriteAll(master_fd_, bytes);
 }
 
@@ -145,7 +118,7 @@ void XtermJsTerminal::Resize(int columns, int rows) {
   if (::ioctl(master_fd_, TIOCSWINSZ, &size) != 0) throw std::runtime_error("TIOCSWINSZ");
 }
 
-GridScreen XtermJsTerminal::Screen() {
+ScreenCells XtermJsTerminal::Screen() {
   Forward(std::chrono::milliseconds(10));
   node_.Write("s\n");
   std::istringstream header(node_.ReadLine(kAnswerTime));
@@ -157,30 +130,26 @@ GridScreen XtermJsTerminal::Screen() {
   int visible = 0;
   header >> tag >> columns >> rows >> cursor_x >> cursor_y >> visible;
   if (tag != "g") throw std::runtime_error("xterm.js gave no screen");
-  GridScreen screen(rows, columns);
+  ScreenCells screen(rows, columns);
   for (int row = 1; row <= rows; ++row) {
     std::istringstream cells(node_.ReadLine(kAnswerTime));
     std::string field;
     for (int column = 1; column <= columns && cells >> field; ++column)
-      screen.Cell(column, row) = ParseCell(field);
+      screen.At(column, row) = ParseCell(field);
   }
-  screen.SetCursor(cursor_x + 1, cursor_y + 1, visible != 0);
+  screen.cursor_column = cursor_x + 1;
+  screen.cursor_row = cursor_y + 1;
+  screen.cursor_visible = visible != 0;
+  // xterm.js erases with its default foreground, whatever the pen.
+  screen.blank_foreground_shown = false;
   return screen;
-}
-
-void XtermJsTerminal::KeepPicture(const std::string& /*name*/) {
-  // Headless: xterm.js draws nothing to take a picture of.
-}
-
-void XtermJsTerminal::Idle() {
-  Forward(std::chrono::milliseconds(20));
 }
 
 int XtermJsTerminal::Finish() {
   const auto deadline = Clock::now() + kAnswerTime;
   int status = 0;
   while (::waitpid(pid_, &status, WNOHANG) == 0) {
-    if (Clock::now() >= deadline) throw std::runtime_error("the program did not end in time");
+    if (Clock::now() >= deadline) return -1;
     Forward(std::chrono::milliseconds(10));
   }
   Forward(std::chrono::milliseconds(0));

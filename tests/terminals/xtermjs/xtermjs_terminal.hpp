@@ -5,13 +5,12 @@
 
 #include <sys/types.h>
 
-#include "support/program_run.hpp"
 #include "terminals/child_process.hpp"
-#include "terminals/driven_terminal.hpp"
+#include "terminals/terminal_session.hpp"
 
 namespace pagiste::testing {
 
-class XtermJsTerminal final : public DrivenTerminal {
+class XtermJsTerminal final : public TerminalSession {
  public:
   XtermJsTerminal(int columns, int rows);
   ~XtermJsTerminal() override;
@@ -21,15 +20,13 @@ class XtermJsTerminal final : public DrivenTerminal {
   XtermJsTerminal& operator=(XtermJsTerminal&&) = delete;
 
   void Type(std::string_view text) override;
-  void Press(std::initializer_list<Key> keys) override;
+  void Press(const std::vector<NamedKey>& keys) override;
   void Resize(int columns, int rows) override;
-  GridScreen Screen() override;
-  void KeepPicture(const std::string& name) override;
+  ScreenCells Screen() override;
   int Finish() override;
-  [[nodiscard]] std::string Pages() const override { return folder_.Pages(); }
-
- protected:
-  void Idle() override;
+  // What the editors' terminals announce.
+  [[nodiscard]] std::string ProgramTerm() const override { return "xterm-256color"; }
+  [[nodiscard]] const RunFolder& Folder() const override { return folder_; }
 
  private:
   // The program's output so far, handed to xterm.js.

@@ -2,6 +2,8 @@
 
 #include <vterm.h>
 
+#include <algorithm>
+
 #include "base/cp850.hpp"
 
 namespace pagiste::testing {
@@ -18,15 +20,30 @@ int PcColour(const VTermColor& colour, bool foreground) {
   return (index & 8) | ((base & 1) << 2) | (base & 2) | ((base & 4) >> 2);
 }
 
-int SetTermProp(VTermProp prop, VTermValue* value, void* self) {
+int SetTermProp(VTermProp prop, VTermValue* value, void* seen) {
   if (prop == VTERM_PROP_CURSORVISIBLE) {
-    *static_cast<bool*>(self) = value->boolean != 0;
+    static_cast<TerminalReports*>(seen)->cursor_visible = value->boolean != 0;
   }
   return 1;
 }
 
+// Without a moverect callback a scroll is reported as drawn cells too.
+int Damage(VTermRect rect, void* seen) {
+  auto& drawn = static_cast<TerminalReports*>(seen)->drawn;
+  const CellArea area{rect.start_col + 1, rect.start_row + 1, rect.end_col, rect.end_row};
+  if (!drawn) {
+    drawn = area;
+    return 1;
+  }
+  drawn->first_column = std::min(drawn->first_column, area.first_column);
+  drawn->first_row = std::min(drawn->first_row, area.first_row);
+  drawn->last_column = std::max(drawn->last_column, area.last_column);
+  drawn->last_row = std::max(drawn->last_row, area.last_row);
+  return 1;
+}
+
 const VTermScreenCallbacks kCallbacks = {
-    nullptr, nullptr, nullptr, SetTermProp, nullptr, nullptr, nullptr, nullptr,
+    Damage, nullptr, nullptr, SetTermProp, nullptr, nullptr, nullptr, nullptr,
 };
 
 }  // namespace
@@ -37,7 +54,7 @@ VirtualTerminal::VirtualTerminal(int rows, int columns)
       vterm_(vterm_new(rows, columns)),
       screen_(vterm_obtain_screen(vterm_)) {
   vterm_set_utf8(vterm_, 1);
-  vterm_screen_set_callbacks(screen_, &kCallbacks, &cursor_visible_);
+  vterm_screen_set_callbacks(screen_, &kCallbacks, &seen_);
   vterm_screen_reset(screen_, 1);
 }
 
@@ -48,6 +65,19 @@ VirtualTerminal::~VirtualTerminal() {
 void VirtualTerminal::Feed(std::string_view bytes) {
   vterm_input_write(vterm_, bytes.data(), bytes.size());
   vterm_screen_flush_damage(screen_);
+}
+
+void VirtualTerminal::Resize(int rows, int columns) {
+  rows_ = rows;
+  columns_ = columns;
+  vterm_set_size(vterm_, rows, columns);
+  vterm_screen_flush_damage(screen_);
+}
+
+std::optional<CellArea> VirtualTerminal::TakeDrawnArea() {
+  std::optional<CellArea> drawn;
+  drawn.swap(seen_.drawn);
+  return drawn;
 }
 
 CellLook VirtualTerminal::Cell(int column, int row) const {
@@ -112,7 +142,7 @@ std::string VirtualTerminal::Dump() const {
   dump += std::to_string(CursorColumn());
   dump += ',';
   dump += std::to_string(CursorRow());
-  dump += cursor_visible_ ? " shown\n" : " hidden\n";
+  dump += seen_.cursor_visible ? " shown\n" : " hidden\n";
   return dump;
 }
 

@@ -2,6 +2,7 @@
 // output and then read cell by cell, as a user would see the screen.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,20 @@ struct CellLook {
   int background;
 };
 
+// A rectangle of cells, counted from 1 like the program's positions.
+struct CellArea {
+  int first_column;
+  int first_row;
+  int last_column;
+  int last_row;
+};
+
+// What the emulator reports as it goes.
+struct TerminalReports {
+  bool cursor_visible = true;
+  std::optional<CellArea> drawn;
+};
+
 class VirtualTerminal {
  public:
   VirtualTerminal(int rows, int columns);
@@ -26,6 +41,8 @@ class VirtualTerminal {
   VirtualTerminal& operator=(VirtualTerminal&&) = delete;
 
   void Feed(std::string_view bytes);
+  // The window changes size, as the terminal's user drags it.
+  void Resize(int rows, int columns);
 
   [[nodiscard]] int Rows() const { return rows_; }
   [[nodiscard]] int Columns() const { return columns_; }
@@ -38,7 +55,10 @@ class VirtualTerminal {
   // 1-based, like the program's own cursor.
   [[nodiscard]] int CursorColumn() const;
   [[nodiscard]] int CursorRow() const;
-  [[nodiscard]] bool CursorVisible() const { return cursor_visible_; }
+  [[nodiscard]] bool CursorVisible() const { return seen_.cursor_visible; }
+  // Every cell the terminal drew or moved since the last call, within one
+  // rectangle; nothing when it drew none.
+  std::optional<CellArea> TakeDrawnArea();
   // The whole screen as text rows, for failure messages.
   [[nodiscard]] std::string Dump() const;
 
@@ -47,7 +67,7 @@ class VirtualTerminal {
   int columns_;
   VTerm* vterm_;
   VTermScreen* screen_;
-  bool cursor_visible_ = true;
+  TerminalReports seen_;
 };
 
 }  // namespace pagiste::testing

@@ -77,7 +77,7 @@ struct KnownKey {
 };
 
 struct Row {
-  const char* bytes;  // after the Esc, without parameters
+  const char* bytes = "";  // after the Esc, without parameters
   Key key;
 };
 
@@ -175,11 +175,11 @@ KnownKey NumberedKey(std::uint8_t number_byte, std::uint8_t form, std::uint8_t m
 // character for a far one. A lone byte of 0xC0 and more is never followed by a
 // continuation byte here: that would be one UTF-8 character.
 std::string MouseCoordinate(std::uint8_t choice, bool first) {
-  if (choice < 0x80) return std::string(1, static_cast<char>(0x20 + choice % 0x5F));
+  if (choice < 0x80) return {static_cast<char>(0x20 + choice % 0x5F)};
   if ((choice & 0x40) != 0) {
     return {static_cast<char>(0xC2 + choice % 30), static_cast<char>(0x80 + (choice & 0x3F))};
   }
-  return std::string(1, static_cast<char>(first ? choice : 0xC0 | choice));
+  return {static_cast<char>(first ? choice : 0xC0 | choice)};
 }
 
 KnownKey X10MouseReport(std::uint8_t button, std::uint8_t column, std::uint8_t row) {

@@ -162,7 +162,8 @@ class ScreenModel {
   }
 
   void Blank(Attribute attribute) {
-    cells_.assign(static_cast<std::size_t>(size_.columns * size_.rows), Cell{U' ', attribute});
+    cells_.assign(static_cast<std::size_t>(size_.columns) * static_cast<std::size_t>(size_.rows),
+                  Cell{U' ', attribute});
   }
 
   Cell& MutableAt(int column, int row) {

@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libtinfo-dev)
 if [ "${1:-}" = "--tests" ]; then
+  # libclang-rt-dev brings clang's runtimes (libclang-rt-14-dev on Debian 12):
+  # the sanitizers' and libFuzzer's, for the presets sanitize and fuzz.
   packages+=(clang libclang-rt-dev libgtest-dev libvterm-dev binutils chromium)
   # Real terminals the program is checked in.
   packages+=(tmux screen)

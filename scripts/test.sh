@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once with g++, once with clang++ under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then checks the release
-# build's line information and its Debian package (installed, run, removed).
+# build's line information and its Debian package (installed, run, removed);
+# last, a minute of fuzzing for each libFuzzer target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
@@ -15,3 +16,5 @@ echo "== release"
 tests/release/check-release.sh
 echo "== package"
 tests/release/check-package.sh
+echo "== fuzz"
+fuzz/run.sh 60

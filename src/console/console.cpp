@@ -52,10 +52,10 @@ Console::Next Console::NextKey(Key& key) {
         decoder_.Expire();
         break;
       case TerminalDevice::ReadResult::kResized:
-        if (const WindowSize size = device_.Size(); size != writer_.Size()) {
-          writer_.Resize(size);
-          Flush();
-        }
+        // Always drawn again: a window narrowed and widened back before the
+        // program looked has the same size but has lost what it cut off.
+        writer_.Resize(device_.Size());
+        Flush();
         break;
       case TerminalDevice::ReadResult::kEnd:
         decoder_.EndOfInput();

@@ -311,7 +311,10 @@ void KeyDecoder::DropSequence(std::uint8_t cut_by) {
 }
 
 void KeyDecoder::FeedMouseReport(std::uint8_t byte) {
-  if (IsControl(byte)) {
+  // After the last coordinate only the second byte of its UTF-8 form may come:
+  // any other byte shows that coordinate was a lone byte, and is a key.
+  const bool after_report = mouse_bytes_left_ == 0 && (byte & 0xC0) != 0x80;
+  if (IsControl(byte) || after_report) {
     state_ = State::kGround;
     FeedGround(byte);
     return;

@@ -173,6 +173,15 @@ bool ProgramRun::WaitsForAKey() const {
          (number == SYS_read && first_argument == "0x0");
 }
 
+long ProgramRun::TimesAsleep() const {
+  std::ifstream file("/proc/" + std::to_string(pid_) + "/status");
+  constexpr std::string_view kField = "voluntary_ctxt_switches:";
+  for (std::string line; std::getline(file, line);) {
+    if (line.starts_with(kField)) return std::stol(line.substr(kField.size()));
+  }
+  return -1;
+}
+
 long ProgramRun::BytesRead() const {
   std::ifstream file("/proc/" + std::to_string(pid_) + "/io");
   std::string name;
@@ -200,8 +209,12 @@ bool ProgramRun::WaitUntilSettled(std::chrono::milliseconds timeout) {
   for (;;) {
     // Every byte read first, and only then the wait: the other order could
     // see the wait from before the last bytes arrived.
+    // After a change of size, the program must also have woken, drawn and
+    // gone back to sleep: until then it still seems to wait as before.
+    const bool resize_drawn = asleep_before_resize_ < 0 || TimesAsleep() > asleep_before_resize_;
     if (bytes_read_before_keys_ >= 0 && BytesRead() == bytes_read_before_keys_ + bytes_typed_ &&
-        WaitsForAKey()) {
+        resize_drawn && WaitsForAKey()) {
+      asleep_before_resize_ = -1;
       ReadScreen();
       return true;
     }
@@ -212,6 +225,9 @@ bool ProgramRun::WaitUntilSettled(std::chrono::milliseconds timeout) {
 
 void ProgramRun::Resize(int columns, int rows) {
   ReadScreen();
+  // The kernel tells the program only of a size that differs.
+  const bool changes = columns != screen_->Columns() || rows != screen_->Rows();
+  if (changes && asleep_before_resize_ < 0 && pid_ > 0) asleep_before_resize_ = TimesAsleep();
   screen_->Resize(rows, columns);
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);

@@ -26,7 +26,7 @@ struct RunOptions {
   bool as_unprivileged_user = false;    // when the tests run as root: run as nobody
   long file_size_limit = -1;            // RLIMIT_FSIZE for the program, -1 for none
   std::string term = "xterm-256color";  // TERM for the program; empty: the tests' own
-  long open_files_limit = -1;         // RLIMIT_NOFILE for the program, -1 for none
+  long open_files_limit = -1;           // RLIMIT_NOFILE for the program, -1 for none
   std::vector<std::pair<std::string, std::string>> environment;  // added to the program's
 };
 
@@ -118,6 +118,8 @@ class ProgramRun {
   [[nodiscard]] bool Ended() const;
   [[nodiscard]] bool WaitsForAKey() const;
   [[nodiscard]] long BytesRead() const;
+  // How often the program has gone to sleep of its own accord.
+  [[nodiscard]] long TimesAsleep() const;
   void CountKeysFromHere();
 
   RunFolder folder_;
@@ -132,6 +134,7 @@ class ProgramRun {
   bool keys_from_terminal_ = true;
   long bytes_read_before_keys_ = -1;  // the program's bytes read when the first key was typed
   long bytes_typed_ = 0;
+  long asleep_before_resize_ = -1;  // while a change of size is not yet drawn
 };
 
 // Every byte written to the descriptor (a pipe or a terminal, blocking or

@@ -2,6 +2,8 @@
 
 #include <vterm.h>
 
+#include <algorithm>
+
 #include "base/cp850.hpp"
 
 namespace pagiste::testing {
@@ -16,15 +18,30 @@ int PcColour(const VTermColor& colour, bool foreground) {
   return PcColourFromTerminal(colour.indexed.idx);
 }
 
-int SetTermProp(VTermProp prop, VTermValue* value, void* self) {
+int SetTermProp(VTermProp prop, VTermValue* value, void* seen) {
   if (prop == VTERM_PROP_CURSORVISIBLE) {
-    *static_cast<bool*>(self) = value->boolean != 0;
+    static_cast<TerminalReports*>(seen)->cursor_visible = value->boolean != 0;
   }
   return 1;
 }
 
+// Without a moverect callback a scroll is reported as drawn cells too.
+int Damage(VTermRect rect, void* seen) {
+  auto& drawn = static_cast<TerminalReports*>(seen)->drawn;
+  const CellArea area{rect.start_col + 1, rect.start_row + 1, rect.end_col, rect.end_row};
+  if (!drawn) {
+    drawn = area;
+    return 1;
+  }
+  drawn->first_column = std::min(drawn->first_column, area.first_column);
+  drawn->first_row = std::min(drawn->first_row, area.first_row);
+  drawn->last_column = std::max(drawn->last_column, area.last_column);
+  drawn->last_row = std::max(drawn->last_row, area.last_row);
+  return 1;
+}
+
 const VTermScreenCallbacks kCallbacks = {
-    nullptr, nullptr, nullptr, SetTermProp, nullptr, nullptr, nullptr, nullptr,
+    Damage, nullptr, nullptr, SetTermProp, nullptr, nullptr, nullptr, nullptr,
 };
 
 VTermKey VTermKeyFor(NamedKey key) {
@@ -100,7 +117,7 @@ VirtualTerminal::VirtualTerminal(int rows, int columns)
       vterm_(vterm_new(rows, columns)),
       screen_(vterm_obtain_screen(vterm_)) {
   vterm_set_utf8(vterm_, 1);
-  vterm_screen_set_callbacks(screen_, &kCallbacks, &cursor_visible_);
+  vterm_screen_set_callbacks(screen_, &kCallbacks, &seen_);
   vterm_screen_reset(screen_, 1);
 }
 
@@ -129,6 +146,12 @@ std::string VirtualTerminal::TakeReplies() {
   std::string bytes(vterm_output_get_buffer_current(vterm_), '\0');
   bytes.resize(vterm_output_read(vterm_, bytes.data(), bytes.size()));
   return bytes;
+}
+
+std::optional<CellArea> VirtualTerminal::TakeDrawnArea() {
+  std::optional<CellArea> drawn;
+  drawn.swap(seen_.drawn);
+  return drawn;
 }
 
 CellLook VirtualTerminal::Cell(int column, int row) const {
@@ -180,7 +203,7 @@ std::string VirtualTerminal::Dump() const {
   dump += std::to_string(CursorColumn());
   dump += ',';
   dump += std::to_string(CursorRow());
-  dump += cursor_visible_ ? " shown\n" : " hidden\n";
+  dump += seen_.cursor_visible ? " shown\n" : " hidden\n";
   return dump;
 }
 

@@ -2,6 +2,7 @@
 // output and then read cell by cell, as a user would see the screen.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,20 @@ enum class NamedKey { kEscape, kHome, kEnd, kLeft, kRight, kEnter };
 // Right, Enter.
 const char* KeyName(NamedKey key);
 
+// A rectangle of cells, counted from 1 like the program's positions.
+struct CellArea {
+  int first_column;
+  int first_row;
+  int last_column;
+  int last_row;
+};
+
+// What the emulator reports as it goes.
+struct TerminalReports {
+  bool cursor_visible = true;
+  std::optional<CellArea> drawn;
+};
+
 class VirtualTerminal {
  public:
   VirtualTerminal(int rows, int columns);
@@ -66,7 +81,10 @@ class VirtualTerminal {
   // 1-based, like the program's own cursor.
   [[nodiscard]] int CursorColumn() const;
   [[nodiscard]] int CursorRow() const;
-  [[nodiscard]] bool CursorVisible() const { return cursor_visible_; }
+  [[nodiscard]] bool CursorVisible() const { return seen_.cursor_visible; }
+  // Every cell the terminal drew or moved since the last call, within one
+  // rectangle; nothing when it drew none.
+  std::optional<CellArea> TakeDrawnArea();
   // The whole screen as text rows, for failure messages.
   [[nodiscard]] std::string Dump() const;
 
@@ -75,7 +93,7 @@ class VirtualTerminal {
   int columns_;
   VTerm* vterm_;
   VTermScreen* screen_;
-  bool cursor_visible_ = true;
+  TerminalReports seen_;
 };
 
 }  // namespace pagiste::testing

@@ -134,6 +134,10 @@ TEST(KeyDecoder, TerminalDialects) {
       {"X10 mouse report", "\x1b[M !!", {}},
       {"X10 mouse report with letters as coordinates", "\x1b[M`ab", {}},
       {"X10 mouse report, far coordinates in UTF-8", "\x1b[M \xc2\x80\xc3\xbf", {}},
+      // Without the UTF-8 extension a far coordinate is one raw byte: a lead
+      // byte last in the report, followed by no second byte, ends it.
+      {"X10 mouse report, raw far coordinates", "\x1b[M\x96\xd6\xd6", {}},
+      {"Alt with an X10 mouse report, raw last coordinate", "\x1b\x1b[M !\xc3", {}},
       {"SGR mouse press and release", "\x1b[<0;12;5M\x1b[<0;12;5m", {}},
       {"urxvt mouse report", "\x1b[32;12;5M", {}},
       {"focus in and out", "\x1b[I\x1b[O", {}},

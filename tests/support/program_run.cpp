@@ -225,9 +225,14 @@ bool ProgramRun::WaitUntilSettled(std::chrono::milliseconds timeout) {
 
 void ProgramRun::Resize(int columns, int rows) {
   ReadScreen();
-  // The kernel tells the program only of a size that differs.
+  // The kernel tells the program only of a size that differs. To know when
+  // it has drawn the new size, count its sleeps from one it is surely in:
+  // blocked waiting for a key, every byte typed read.
   const bool changes = columns != screen_->Columns() || rows != screen_->Rows();
-  if (changes && asleep_before_resize_ < 0 && pid_ > 0) asleep_before_resize_ = TimesAsleep();
+  if (changes && keys_from_terminal_ && asleep_before_resize_ < 0 && pid_ > 0 &&
+      WaitUntilSettled()) {
+    asleep_before_resize_ = TimesAsleep();
+  }
   screen_->Resize(rows, columns);
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);

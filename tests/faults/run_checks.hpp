@@ -16,19 +16,6 @@
 
 namespace pagiste::testing {
 
-// The modes a new terminal starts with, which the runs' terminals had.
-inline termios FreshTerminalModes() {
-  int master = -1;
-  int slave = -1;
-  termios modes{};
-  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
-    ::tcgetattr(slave, &modes);
-    ::close(master);
-    ::close(slave);
-  }
-  return modes;
-}
-
 inline bool SameModes(const termios& left, const termios& right) {
   return left.c_iflag == right.c_iflag && left.c_oflag == right.c_oflag &&
          left.c_lflag == right.c_lflag && left.c_cflag == right.c_cflag &&

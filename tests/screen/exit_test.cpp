@@ -20,19 +20,6 @@
 namespace pagiste::testing {
 namespace {
 
-// The modes a new terminal starts with, to compare with what a run leaves.
-termios FreshTerminalModes() {
-  int master = -1;
-  int slave = -1;
-  termios modes{};
-  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
-    ::tcgetattr(slave, &modes);
-    ::close(master);
-    ::close(slave);
-  }
-  return modes;
-}
-
 void ExpectModesAsFound(const termios& modes) {
   const termios fresh = FreshTerminalModes();
   EXPECT_EQ(modes.c_iflag, fresh.c_iflag);

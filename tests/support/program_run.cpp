@@ -91,6 +91,18 @@ std::string Utf8FromCp850(std::string_view cp850) {
   return text;
 }
 
+termios FreshTerminalModes() {
+  int master = -1;
+  int slave = -1;
+  termios modes{};
+  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
+    ::tcgetattr(slave, &modes);
+    ::close(master);
+    ::close(slave);
+  }
+  return modes;
+}
+
 RunFolder::RunFolder(bool pages_folder) {
   std::string pattern = std::filesystem::temp_directory_path() / "pagiste-run-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");

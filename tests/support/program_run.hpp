@@ -145,6 +145,9 @@ void WriteAll(int fd, std::string_view bytes);
 // otherwise the one built beside the tests.
 std::string ProgramPath();
 
+// The modes a new terminal starts with, to compare with what a run leaves.
+termios FreshTerminalModes();
+
 // The program's texts as the terminal shows them.
 std::string Utf8FromCp850(std::string_view cp850);
 

@@ -6,9 +6,9 @@
 //   compare screen raw|c OUTPUT PROGRAM [ARG...]
 //       the program's first screen as the terminal receives it, into OUTPUT:
 //       raw bytes, or the body of a C array initializer
-//   compare table RUNS KEYS TRACE SPEC...
-//       one Markdown table, a column per SPEC ("label|stripped size|program|
-//       arg|..."); the last SPEC is the reference every figure is divided by.
+//   compare table RUNS KEYS TRACE PROGRAM...
+//       one Markdown table, a column per PROGRAM ("label|stripped size|program|
+//       arg|..."); the last PROGRAM is the reference every figure is divided by.
 //       TRACE is a scratch file for strace.
 //   compare page PROGRAM FOLDER TRACE
 //       write() calls, bytes, fsync and rename for one page typed in full;
@@ -418,14 +418,15 @@ struct Figures {
   long peak_kib = 0;
 };
 
-Program ParseProgram(const std::string& spec) {
+Program ParseProgram(const std::string& described) {
   std::vector<std::string> parts;
   std::size_t start = 0;
-  for (std::size_t bar = spec.find('|'); bar != std::string::npos; bar = spec.find('|', start)) {
-    parts.push_back(spec.substr(start, bar - start));
+  for (std::size_t bar = described.find('|'); bar != std::string::npos;
+       bar = described.find('|', start)) {
+    parts.push_back(described.substr(start, bar - start));
     start = bar + 1;
   }
-  parts.push_back(spec.substr(start));
+  parts.push_back(described.substr(start));
   if (parts.size() < 3) throw std::runtime_error("a program is label|size|program|arg...");
   return {parts[0], std::stol(parts[1]), {parts.begin() + 2, parts.end()}};
 }
@@ -667,8 +668,8 @@ int Run(const std::vector<std::string>& arguments) {
   }
   if (arguments.size() >= 5 && arguments[0] == "table") {
     std::vector<Program> programs;
-    for (auto spec = arguments.begin() + 4; spec != arguments.end(); ++spec) {
-      programs.push_back(ParseProgram(*spec));
+    for (auto described = arguments.begin() + 4; described != arguments.end(); ++described) {
+      programs.push_back(ParseProgram(*described));
     }
     return Table(std::stoi(arguments[1]), std::stoi(arguments[2]), arguments[3], programs);
   }

@@ -106,11 +106,11 @@ static void ParseAction(const char* word) {
 }
 
 __attribute__((constructor)) static void ReadFault(void) {
-  const char* spec = getenv("PAGISTE_FAULT");
+  const char* wanted = getenv("PAGISTE_FAULT");
   fault.log = getenv("PAGISTE_FAULT_LOG");
   char target[16] = "";
   char action[32] = "";
-  if (spec == NULL || sscanf(spec, "%15s %15s %ld %ld %31s", fault.call, target, &fault.nth,
+  if (wanted == NULL || sscanf(wanted, "%15s %15s %ld %ld %31s", fault.call, target, &fault.nth,
                              &fault.count, action) != 5) {
     fault.call[0] = '\0';
     return;

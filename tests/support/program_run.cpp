@@ -91,6 +91,11 @@ std::string Utf8FromCp850(std::string_view cp850) {
   return text;
 }
 
+bool InContinuousIntegration() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string_view(ci) == "true";
+}
+
 termios FreshTerminalModes() {
   int master = -1;
   int slave = -1;

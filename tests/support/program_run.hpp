@@ -145,6 +145,9 @@ void WriteAll(int fd, std::string_view bytes);
 // otherwise the one built beside the tests.
 std::string ProgramPath();
 
+// CI sets CI=true and runs as root: a test that needs root must not skip there.
+bool InContinuousIntegration();
+
 // The modes a new terminal starts with, to compare with what a run leaves.
 termios FreshTerminalModes();
 

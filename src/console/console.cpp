@@ -33,14 +33,14 @@ void Console::Flush() {
 LineRead Console::ReadLine() {
   for (;;) {
     Flush();
-    Key key;
-    if (NextKey(key) == Next::kInputEnded) return LineRead{LineRead::End::kInputEnded, {}};
-    if (keyboard_ && key == kQuitKey) return LineRead{LineRead::End::kQuitKey, {}};
-    if (editor_.Press(key)) return LineRead{LineRead::End::kEnter, editor_.TakeLine()};
+    const std::optional<Key> key = NextKey();
+    if (!key) return LineRead{LineRead::End::kInputEnded, {}};
+    if (keyboard_ && *key == kQuitKey) return LineRead{LineRead::End::kQuitKey, {}};
+    if (editor_.Press(*key)) return LineRead{LineRead::End::kEnter, editor_.TakeLine()};
   }
 }
 
-Console::Next Console::NextKey(Key& key) {
+std::optional<Key> Console::NextKey() {
   while (!decoder_.HasKey()) {
     // Only a keyboard sends Esc sequences against the clock; piped text waits for its bytes.
     const bool escape_pending = keyboard_ && decoder_.AwaitsMore();
@@ -59,12 +59,11 @@ Console::Next Console::NextKey(Key& key) {
         break;
       case TerminalDevice::ReadResult::kEnd:
         decoder_.EndOfInput();
-        if (!decoder_.HasKey()) return Next::kInputEnded;
+        if (!decoder_.HasKey()) return std::nullopt;
         break;
     }
   }
-  key = decoder_.TakeKey();
-  return Next::kKey;
+  return decoder_.TakeKey();
 }
 
 void Console::Restore() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,8 +52,8 @@ class Console {
   void Restore();
 
  private:
-  enum class Next : std::uint8_t { kKey, kInputEnded };
-  Next NextKey(Key& key);
+  // The next key, or nothing once input has ended.
+  std::optional<Key> NextKey();
   void Flush();
 
   TerminalDevice device_;
